@@ -1,0 +1,5 @@
+#include "app/ProcessEntry.h"
+
+int main(int argc, char** argv) {
+    return zek::app::runProcess(argc, argv);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Text at the edges: Shift-JIS (CP932) bytes for the mascot and for compilers
+// that print it; UTF-8 everywhere else.
+#include <QByteArray>
+#include <QString>
+
+namespace zek::platform {
+
+// Encodes text as CP932. A character that CP932 cannot hold becomes "?",
+// so a text is never dropped whole.
+QByteArray encodeCp932(const QString& text);
+
+// Decodes CP932 bytes; an invalid sequence becomes U+FFFD.
+QString decodeCp932(const QByteArray& bytes);
+
+// One line of compiler output: UTF-8 when it is valid UTF-8, else CP932.
+QString decodeOutputLine(const QByteArray& bytes);
+
+bool isValidUtf8(const char* data, qsizetype size);
+
+}  // namespace zek::platform

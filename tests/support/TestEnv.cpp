@@ -1,0 +1,72 @@
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace zek::test {
+
+ScopedEnv::~ScopedEnv() {
+    for (auto& [name, value] : saved_) {
+        if (value)
+            ::setenv(name.constData(), value->constData(), 1);
+        else
+            ::unsetenv(name.constData());
+    }
+}
+
+void ScopedEnv::remember(const char* name) {
+    if (saved_.count(name))
+        return;
+    const char* old = std::getenv(name);
+    saved_[name] = old ? std::optional<QByteArray>(QByteArray(old)) : std::nullopt;
+}
+
+void ScopedEnv::set(const char* name, const QByteArray& value) {
+    remember(name);
+    ::setenv(name, value.constData(), 1);
+}
+
+void ScopedEnv::unset(const char* name) {
+    remember(name);
+    ::unsetenv(name);
+}
+
+IsolatedHome::IsolatedHome() {
+    for (const char* sub : {"home", "config", "runtime", "state", "data", "tmp", "program"})
+        QDir().mkpath(dir_.path() + "/" + sub);
+    ::chmod(QFile::encodeName(runtimeDir()).constData(), 0700);
+    env_.set("HOME", QFile::encodeName(home()));
+    env_.set("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    env_.set("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir()));
+    env_.set("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    env_.set("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+    env_.set("TMPDIR", QFile::encodeName(tempDir()));
+    env_.unset("TEMP");
+    env_.unset("TMP");
+    env_.unset("XDG_CONFIG_DIRS");
+    env_.set("XDG_DATA_DIRS", QFile::encodeName(dir_.path() + "/sysdata"));
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QString fixture(const QString& name) {
+    return QString::fromUtf8(ZEK_FIXTURES_DIR) + "/" + name;
+}
+
+}  // namespace zek::test

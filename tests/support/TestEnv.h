@@ -1,0 +1,52 @@
+#pragma once
+// Every test runs against its own HOME, XDG folders and temp folder, so no
+// test touches the real user's files.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <map>
+#include <optional>
+
+namespace zek::test {
+
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv();
+    void set(const char* name, const QByteArray& value);
+    void unset(const char* name);
+
+private:
+    std::map<QByteArray, std::optional<QByteArray>> saved_;
+    void remember(const char* name);
+};
+
+// A fresh home with XDG_CONFIG_HOME, XDG_RUNTIME_DIR (0700), XDG_STATE_HOME,
+// XDG_DATA_HOME, a temp folder and an empty program folder inside it.
+class IsolatedHome {
+public:
+    IsolatedHome();
+    QString root() const { return dir_.path(); }
+    QString home() const { return dir_.path() + "/home"; }
+    QString configHome() const { return dir_.path() + "/config"; }
+    QString runtimeDir() const { return dir_.path() + "/runtime"; }
+    QString stateHome() const { return dir_.path() + "/state"; }
+    QString dataHome() const { return dir_.path() + "/data"; }
+    QString tempDir() const { return dir_.path() + "/tmp"; }
+    QString programDir() const { return dir_.path() + "/program"; }
+    QString path(const QString& rel) const { return dir_.path() + "/" + rel; }
+    ScopedEnv& env() { return env_; }
+
+private:
+    QTemporaryDir dir_;
+    ScopedEnv env_;
+};
+
+// Small file helpers for fixtures.
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+QString fixture(const QString& name);   // path inside tests/fixtures
+
+}  // namespace zek::test
