@@ -1,0 +1,178 @@
+#include "settings/SettingsStore.h"
+
+#include "platform/XdgPaths.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+
+#include <optional>
+
+namespace zek::settings {
+namespace {
+
+using Kind = SettingsField::Kind;
+
+const QString kOrganisation = QStringLiteral("Talmo");
+const QString kApplication = QStringLiteral("ZEK");
+const QString kOldOption = QStringLiteral("option");
+
+// A stored text; a hand-edited value with commas comes back from the INI
+// reader as a list, which is joined again rather than thrown away.
+std::optional<QString> storedText(const QSettings& store, const QString& name) {
+    if (!store.contains(name))
+        return std::nullopt;
+    const QVariant v = store.value(name);
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QStringLiteral(", "));
+    if (!v.canConvert<QString>())
+        return QString();
+    return v.toString();
+}
+
+// A stored integer: nullopt when absent, the default when it is not a
+// 32-bit number (text where a number belongs).
+std::optional<int> storedInteger(const QSettings& store, const QString& name, int fallback) {
+    if (!store.contains(name))
+        return std::nullopt;
+    const QVariant v = store.value(name);
+    bool ok = false;
+    int n = 0;
+    if (v.typeId() == QMetaType::Int) {
+        n = v.toInt();
+        ok = true;
+    } else if (v.typeId() == QMetaType::QString) {
+        n = v.toString().trimmed().toInt(&ok);
+    }
+    return ok ? n : fallback;
+}
+
+bool isFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+// The text stored in another program's key, or nullopt.
+std::optional<QString> outsideText(const QString& organisation, const QString& application,
+                                   const QString& key) {
+    const QString file = platform::userSettingsFile(organisation, application);
+    if (!QFileInfo::exists(file))
+        return std::nullopt;
+    QSettings store(file, QSettings::IniFormat);
+    if (store.status() != QSettings::NoError || !store.contains(key))
+        return std::nullopt;
+    const QVariant v = store.value(key);
+    if (v.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return v.toString();
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(QString programFolder) : programFolder_(std::move(programFolder)) {}
+
+QString SettingsStore::filePath() const {
+    return platform::userSettingsFile(kOrganisation, kApplication);
+}
+
+void SettingsStore::applyOutsideLookups(Settings& s) const {
+    if (auto smc = outsideText(QStringLiteral("BEXLY"), QStringLiteral("SPICE"), QStringLiteral("Exec/SMC"))) {
+        s.execsmc = *smc;
+        const int slash = smc->lastIndexOf('/');
+        s.smcinclude = (slash >= 0 ? smc->left(slash) : QString()) + QStringLiteral("/SMI");
+    }
+    if (auto player = outsideText(QStringLiteral("TALMO"), QStringLiteral("MIDI-PLAYER"), QStringLiteral("EXEC"))) {
+        s.execplayer = *player;
+        s.parmplayer = QStringLiteral("/1");
+    }
+    // The desktop's default MIDI handler is reached through xdg-open.
+    if (s.execplayer.isEmpty() && platform::hasDefaultApplication(QStringLiteral("audio/midi"))) {
+        const QString opener = platform::findProgram(QStringLiteral("xdg-open"));
+        if (!opener.isEmpty())
+            s.execplayer = opener;
+    }
+}
+
+void SettingsStore::applyBundledCompiler(Settings& s) const {
+    if (programFolder_.isEmpty())
+        return;
+    const QString program = programFolder_ + "/" + kBundledCompiler;
+    const QString library = programFolder_ + "/" + kBundledCompilerLibrary;
+    for (int kind = 0; kind < kCompilerKinds; ++kind) {
+        const QString& bundled = kind == 3 ? library : program;
+        QString& path = s.compilerPath(kind);
+        if (path.isEmpty() && isFile(bundled))
+            path = bundled;
+    }
+}
+
+bool SettingsStore::load(Settings& s) const {
+    const qint64 stamp = s.sourceStamp;
+    const int count = s.wallpaperCount;
+    s = Settings{};
+    s.sourceStamp = stamp;
+    s.wallpaperCount = count;
+
+    applyOutsideLookups(s);
+    applyBundledCompiler(s);
+
+    const QString file = filePath();
+    if (!QFileInfo::exists(file))
+        return false;
+    QSettings store(file, QSettings::IniFormat);
+    if (store.status() == QSettings::FormatError) {
+        // A damaged store is kept for the user under another name; ZEK
+        // starts afresh from the defaults and the next save writes a new one.
+        QFile::rename(file, file + ".broken-" +
+                                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+        return false;
+    }
+    if (store.status() != QSettings::NoError)
+        return false;
+
+    const Settings defaults;
+    const bool found = store.contains(QStringLiteral("left"));
+    if (auto old = storedText(store, kOldOption))
+        s.option0 = *old;
+    for (const SettingsField& f : settingsFields()) {
+        const QString name = QString::fromLatin1(f.name);
+        if (name == QLatin1String("menureturn"))
+            continue;  // written on every save, never read back
+        if (f.kind == Kind::Text) {
+            if (auto v = storedText(store, name))
+                s.*f.text = *v;
+            continue;
+        }
+        auto v = storedInteger(store, name, defaults.*f.integer);
+        if (!v)
+            continue;
+        int value = *v;
+        if (f.kind == Kind::Flag)
+            value = value != 0 ? 1 : 0;
+        s.*f.integer = value;
+    }
+    if (s.compiler < 0 || s.compiler >= kCompilerKinds)
+        s.compiler = 0;
+    for (int Settings::*key : {&Settings::menutag, &Settings::menusmc, &Settings::menurunplayer})
+        if (s.*key < 1 || s.*key > 13)
+            s.*key = defaults.*key;
+    return found;
+}
+
+void SettingsStore::save(const Settings& s) const {
+    QSettings store(filePath(), QSettings::IniFormat);
+    if (store.status() != QSettings::NoError)
+        return;
+    store.remove(kOldOption);
+    for (const SettingsField& f : settingsFields()) {
+        const QString name = QString::fromLatin1(f.name);
+        if (f.kind == Kind::Text)
+            store.setValue(name, s.*f.text);
+        else
+            store.setValue(name, s.*f.integer);
+    }
+    store.sync();
+}
+
+}  // namespace zek::settings
