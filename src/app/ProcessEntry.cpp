@@ -1,9 +1,115 @@
 #include "app/ProcessEntry.h"
 
-namespace zek::app {
+#include "app/CommandLine.h"
+#include "app/SharedHandoffBlock.h"
+#include "app/Untmain.h"
+#include "platform/DesktopWindows.h"
+#include "platform/PrivateDir.h"
+#include "platform/SharedBlockFile.h"
+#include "platform/TerminationSignals.h"
+#include "ui/Fonts.h"
+#include "ui/Untmsg.h"
 
-int runProcess(int, char**) {
-    return 1;
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <unistd.h>
+
+namespace zek::app {
+namespace {
+
+void complain(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+QByteArray currentDir() {
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) ? QByteArray(buf) : QByteArray();
+}
+
+bool firstArgumentIsMin(const QList<QByteArray>& args) {
+    return !args.isEmpty() && args.front().toUpper() == "/MIN";
+}
+
+// The running instance: the GUI and its message loop.
+int runGui(HandoffBlock& block) {
+    int argc = 1;
+    char arg0[] = "zek";
+    char* argv[] = {arg0, nullptr};
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZEK"));
+    QApplication::setDesktopFileName(QStringLiteral("zek"));
+    ui::installFontSubstitutions();
+    try {
+        platform::TerminationSignals signals;
+        auto frmMain = std::make_unique<TfrmMain>(block, platform::programFolder());
+        QObject::connect(&signals, &platform::TerminationSignals::terminationRequested, frmMain.get(),
+                         [&frmMain](int) { frmMain->requestClose(); });
+        ui::CreateMessageForm();
+        if (frmMain->startMinimised())
+            frmMain->showMinimized();
+        else
+            frmMain->show();
+        QApplication::exec();
+        frmMain.reset();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, kMainCaption, QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runProcess(int argc, char** argv) {
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args << QByteArray(argv[i]);
+
+    const ParsedCommandLine parsed = parseCommandLine(args, currentDir());
+    if (!parsed.error.isEmpty()) {
+        complain(parsed.error);
+        return 1;
+    }
+
+    QString why;
+    const QString dir = platform::userRuntimeDir(&why);
+    if (dir.isEmpty()) {
+        complain(QStringLiteral("zek: no private runtime folder: %1").arg(why));
+        return 1;
+    }
+    auto file = platform::SharedBlockFile::open(dir, QString::fromLatin1(kHandoffBlockName),
+                                                sizeof(SharedHandoffBlock), &why);
+    if (!file) {
+        complain(QStringLiteral("zek: cannot use the hand-off block: %1").arg(why));
+        return 1;
+    }
+    HandoffBlock block(static_cast<SharedHandoffBlock*>(file->data()));
+
+    if (file->role() == platform::SharedBlockFile::Role::Guest) {
+        if (!parsed.request || firstArgumentIsMin(args))
+            return 1;
+        if (block.command() == 0 && !block.compileRequest()) {
+            block.setHwndReturn(platform::activeWindow());
+            writeRequest(block, *parsed.request);
+        }
+        return 1;
+    }
+
+    block.initialise(platform::activeWindow());
+    if (parsed.request) {
+        if (parsed.request->minimize)
+            block.setMinimizeRequest(true);
+        else
+            writeRequest(block, *parsed.request);
+    }
+    file->releaseGuard();
+    return runGui(block);
 }
 
 }  // namespace zek::app

@@ -1,0 +1,21 @@
+#pragma once
+// Copying and emptying folder trees. A pattern is a folder, "/" and a file
+// mask ("/opt/sakura/Include/*.*"); "*.*" matches every name, as it always
+// has for these routines. Hidden entries (names beginning with ".") are
+// never listed; a read-only file (no owner write permission) resists
+// deletion and stays. Symbolic links are never followed into folders.
+#include <QString>
+
+namespace zek::compile {
+
+// Copies every matching file of the source folder into the target folder
+// (replacing files there) and recurses into sub-folders, creating them.
+// Nothing is ever copied onto itself or into the tree being copied.
+// Failures are skipped silently; the walk goes on.
+void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern);
+
+// Deletes the matching contents of the folder tree; the folder named in the
+// pattern stays. Failures are skipped silently.
+void DeleteFolderTree(const QString& pattern);
+
+}  // namespace zek::compile

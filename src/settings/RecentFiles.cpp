@@ -1,0 +1,34 @@
+#include "settings/RecentFiles.h"
+
+namespace zek::settings {
+
+void MoveRecentFileToFront(Settings& s, int k) {
+    if (k < 0 || k >= kRecentFiles)
+        return;
+    const QString name = s.lastfile(k);
+    for (int j = k; j >= 1; --j)
+        s.lastfile(j) = s.lastfile(j - 1);
+    s.lastfile(0) = name;
+}
+
+void AddRecentFile(Settings& s, const QString& name) {
+    const QString key = name.toUpper();
+    int k = kRecentFiles - 1;
+    for (int i = 0; i < kRecentFiles; ++i) {
+        if (s.lastfile(i).toUpper() == key) {
+            k = i;
+            break;
+        }
+    }
+    MoveRecentFileToFront(s, k);
+    s.lastfile(0) = name;
+}
+
+int VisibleRecentFiles(const Settings& s) {
+    int n = 0;
+    while (n < kRecentFiles && !s.lastfile(n).isEmpty())
+        ++n;
+    return n;
+}
+
+}  // namespace zek::settings
