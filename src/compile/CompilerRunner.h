@@ -1,0 +1,123 @@
+#pragma once
+// Runs the current compiler on the current job: a console compiler as a child
+// process with its output shown line by line under the time limit, or the
+// in-process library with its banner.
+#include "compile/CompileOutcome.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstring>
+#include <optional>
+
+namespace zek::compile {
+
+class CompilerLibrary;
+
+// What the runner needs of the main window. The host applies the message rule
+// (drops a warning while a message box is already showing) and decides how
+// lines reach the memo.
+class RunnerHost {
+public:
+    virtual ~RunnerHost() = default;
+    virtual void appendOutputLine(const QString& line) = 0;
+    virtual QString caption() const = 0;
+    virtual void setCaption(const QString& caption) = 0;
+    virtual void showWarning(const QString& text) = 0;
+    // Called often while the runner waits (at least every ~50 ms, and after a
+    // batch of lines): the host repaints and lets the window system know it is
+    // alive, but handles no user input and runs no timer tick.
+    virtual void keepAlive() = 0;
+};
+
+enum CompilerKindIndex { kSpice = 0, kMml2mid = 1, kCSakura = 2, kDSakura = 3 };
+
+struct CompilerRun {
+    int kind = kSpice;       // 0 SPICE, 1 MML2MID, 2 cSakura (child process), 3 dSakura (library)
+    QString compilerPath;    // the kind's path setting
+    QString source, midi, option;  // texts of edtFnameSmc, edtFnameMid, edtOption
+    QString smcInclude;      // setting smcinclude
+    int timerExit = 15;      // setting timerexit, seconds
+    qint64 startTime = 0;    // QDateTime::currentSecsSinceEpoch() when RunCompile started
+    QString programFolder;   // ZEK's program folder (the library path returns the cwd here)
+};
+
+// Messages of the runner, shown through RunnerHost::showWarning.
+inline const QString kStartFailedMessage = QStringLiteral("ｺﾝﾊﾟｲﾗの起動に失敗しました。\nｴﾗｰｺｰﾄﾞ:");
+inline const QString kOpenFailedMessage = QStringLiteral("ｺﾝﾊﾟｲﾗのｵｰﾌﾟﾝに失敗しました。\nｴﾗｰｺｰﾄﾞ:");
+// Followed by a line break and the file name.
+inline const QString kSourceUnreadableMessage = QStringLiteral("ｿｰｽﾌｧｲﾙの読み込みに失敗しました。");
+// Followed by a line break and the loader's error text.
+inline const QString kLibraryLoadFailedMessage = QStringLiteral("ｺﾝﾊﾟｲﾗのﾗｲﾌﾞﾗﾘを読み込めませんでした。");
+
+inline const QString kRunningSuffix = QStringLiteral(" - ｺﾝﾊﾟｲﾙ中");
+inline const QString kDrainingSuffix = QStringLiteral(" - 後処理中");
+
+// After a time-out the compiler's group gets SIGTERM, and SIGKILL this much later.
+inline constexpr std::chrono::milliseconds kTerminateGrace{300};
+
+// argv after the program: the option text split into words as a shell splits
+// them, then the source (when not empty), then the MIDI name (when both are set).
+QStringList compilerArguments(const CompilerRun& run);
+// The child's whole environment: SMC_INCLUDE for SPICE, nothing for the others.
+QStringList compilerEnvironment(const CompilerRun& run);
+
+// std::nullopt: the compiler was not started (any message has been shown).
+std::optional<CompileOutcome> RunCompiler(const CompilerRun& run, RunnerHost& host, CompilerLibrary& lib);
+
+// Cuts compiler output into lines: a line feed ends a line, a carriage return
+// is dropped wherever it stands, any other byte belongs to the line. Lines have
+// no length limit short of kMaxLineBytes, past which a line is handed on in pieces.
+class OutputLineSplitter {
+public:
+    static constexpr qsizetype kMaxLineBytes = qsizetype(256) << 20;
+
+    // onLine(const char* data, qsizetype size) for every line completed by `data`.
+    template <typename OnLine>
+    void feed(const char* data, qsizetype size, OnLine&& onLine) {
+        const char* p = data;
+        const char* const end = data + size;
+        // One look for CRs in the whole block spares a look in every line.
+        const bool anyCr = std::memchr(data, '\r', static_cast<size_t>(size)) != nullptr;
+        while (p < end) {
+            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* segmentEnd = lf ? lf : end;
+            if (lf && pending_.isEmpty() && (!anyCr || !std::memchr(p, '\r', static_cast<size_t>(lf - p)))) {
+                onLine(p, lf - p);  // the common case: a whole line inside one read
+            } else {
+                appendWithoutCr(p, segmentEnd);
+                if (lf || pending_.size() >= kMaxLineBytes) {
+                    onLine(pending_.constData(), pending_.size());
+                    pending_.resize(0);
+                }
+            }
+            if (!lf)
+                break;
+            p = lf + 1;
+        }
+    }
+
+    // The bytes after the last line feed, as a last line (nothing when empty).
+    template <typename OnLine>
+    void finish(OnLine&& onLine) {
+        if (!pending_.isEmpty())
+            onLine(pending_.constData(), pending_.size());
+        pending_.clear();
+    }
+
+private:
+    void appendWithoutCr(const char* from, const char* to) {
+        while (from < to) {
+            const auto* cr = static_cast<const char*>(std::memchr(from, '\r', static_cast<size_t>(to - from)));
+            const char* stop = cr ? cr : to;
+            pending_.append(from, stop - from);
+            from = cr ? cr + 1 : to;
+        }
+    }
+
+    QByteArray pending_;
+};
+
+}  // namespace zek::compile

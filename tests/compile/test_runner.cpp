@@ -1,0 +1,327 @@
+// The child-process path of the compiler runner, driven against fake
+// compilers (tests/fixtures/compilers/fake-compiler.sh).
+#include "compile/CompilerLibrary.h"
+#include "compile/CompilerRunner.h"
+#include "platform/TextCodec.h"
+#include "support/TestEnv.h"
+#include "test_runner_host.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+using namespace zek;
+using compile::CompileOutcome;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+namespace {
+
+QStringList splitNul(const QByteArray& bytes) {
+    QStringList out;
+    if (bytes.isEmpty())
+        return out;
+    QByteArray body = bytes;
+    if (body.endsWith('\0'))
+        body.chop(1);
+    for (const QByteArray& part : body.split('\0'))
+        out.append(QString::fromUtf8(part));
+    return out;
+}
+
+// Gone, or a zombie waiting for init: either way no longer running.
+bool processGone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    const char state = close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
+    return state == 'Z' || state == 'X';
+}
+
+bool waitGone(qint64 pid, milliseconds within) {
+    const auto deadline = Clock::now() + within;
+    while (!processGone(pid)) {
+        if (Clock::now() > deadline)
+            return false;
+        ::usleep(10000);
+    }
+    return true;
+}
+
+bool noChildrenLeft() {
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+class RunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedCwd_ = QDir::currentPath();
+        work_ = home_.path(QStringLiteral("work"));
+        QDir().mkpath(work_);
+        ASSERT_TRUE(QDir::setCurrent(work_));
+        // A compiler path with a space and non-ASCII characters in it.
+        compiler_ = install(home_.programDir() + QStringLiteral("/ｺﾝﾊﾟｲﾗ dir/fake compiler.sh"));
+    }
+    void TearDown() override { QDir::setCurrent(savedCwd_); }
+
+    QString install(const QString& target, QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner |
+                                                                      QFile::ExeOwner) {
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        EXPECT_TRUE(test::writeFile(target, test::readFile(test::fixture("compilers/fake-compiler.sh"))));
+        QFile::setPermissions(target, perms);
+        return target;
+    }
+
+    std::optional<CompileOutcome> run(const compile::CompilerRun& r) { return compile::RunCompiler(r, host_, lib_); }
+
+    qint64 recordedPid(const char* name) {
+        return test::readFile(work_ + u'/' + QLatin1String(name)).trimmed().toLongLong();
+    }
+
+    void expectCaptionsOfOneRun() {
+        const QString saved = QStringLiteral("ZEK - song.mml");
+        EXPECT_EQ(host_.captions, (QStringList{saved + compile::kRunningSuffix, saved + compile::kDrainingSuffix, saved}));
+    }
+
+    test::IsolatedHome home_;
+    QString savedCwd_;
+    QString work_;
+    QString compiler_;
+    test::RecordingHost host_;
+    compile::CompilerLibrary lib_;
+};
+
+struct ArgvCase {
+    int kind;
+    QString option;
+    QString source;
+    QString midi;
+    QString smcInclude;
+    QStringList expectedArgs;  // after argv[0]
+    QStringList expectedEnv;
+};
+
+TEST_F(RunnerTest, PassesExactArgvAndEnvironmentPerKind) {
+    const QString src = QStringLiteral("song one \"q\" 'x'.smc");
+    const QString mid = QStringLiteral("out dir/song one.mid");
+    const std::vector<ArgvCase> cases = {
+        {0, "record -pc -ps", src, mid, "/inc:/more inc", {"record", "-pc", "-ps", src, mid}, {"SMC_INCLUDE=/inc:/more inc"}},
+        // No source: the command ends after the options, the MIDI name is not passed either.
+        {0, "record -pc -ps", "", mid, "", {"record", "-pc", "-ps"}, {"SMC_INCLUDE="}},
+        {1, "record -I \"inc dir\" 'lit $HOME' \\* ~", "-leading.mml", "",  "/ignored",
+         {"record", "-I", "inc dir", "lit $HOME", "*", "~", "-leading.mml"}, {}},
+        {2, "record", "曲/ソング.mml", "曲/ソング.mid", "/ignored", {"record", "曲/ソング.mml", "曲/ソング.mid"}, {}},
+    };
+    for (const ArgvCase& c : cases) {
+        SCOPED_TRACE(c.option.toStdString() + " / " + c.source.toStdString());
+        QFile::remove(work_ + "/argv.rec");
+        QFile::remove(work_ + "/env.rec");
+        auto r = test::makeRun(c.kind, compiler_);
+        r.option = c.option;
+        r.source = c.source;
+        r.midi = c.midi;
+        r.smcInclude = c.smcInclude;
+        const auto outcome = run(r);
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_FALSE(outcome->timedOut);
+        EXPECT_EQ(outcome->exitCode, 0);
+        // The child runs in ZEK's current folder: that is where it recorded.
+        const QStringList argv = splitNul(test::readFile(work_ + "/argv.rec"));
+        ASSERT_FALSE(argv.isEmpty());
+        EXPECT_EQ(argv.front(), compiler_);
+        EXPECT_EQ(argv.mid(1), c.expectedArgs);
+        EXPECT_EQ(splitNul(test::readFile(work_ + "/env.rec")), c.expectedEnv);
+    }
+}
+
+struct LinesCase {
+    const char* mode;
+    QStringList expected;
+};
+
+TEST_F(RunnerTest, CutsOutputIntoLines) {
+    const std::vector<LinesCase> cases = {
+        {"crlf", {"a", "b"}},
+        {"lonecr", {"xy"}},
+        {"nofinal", {"first", "last"}},  // the bytes after the last line feed are kept
+        {"onlycr", {"one"}},
+        {"long", {QString(5000, u'L')}},
+        {"cp932", {QStringLiteral("アあ")}},
+        {"utf8", {QStringLiteral("ア")}},
+        {"binary", {platform::decodeOutputLine(QByteArray("\x01\x02\xff\xfe"))}},
+    };
+    for (const LinesCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        host_ = test::RecordingHost();
+        auto r = test::makeRun(1, compiler_);
+        r.option = QString::fromLatin1(c.mode);
+        const auto outcome = run(r);
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_FALSE(outcome->timedOut);
+        EXPECT_EQ(outcome->exitCode, 0);
+        EXPECT_EQ(host_.lines, c.expected);
+        expectCaptionsOfOneRun();
+    }
+}
+
+TEST_F(RunnerTest, ShowsFiftyMegabytesWithoutLineFeedAsOneLine) {
+    auto r = test::makeRun(1, compiler_, 60);
+    r.option = "flood";
+    const auto outcome = run(r);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_FALSE(outcome->timedOut);
+    ASSERT_EQ(host_.lines.size(), 1);
+    EXPECT_EQ(host_.lines.front().size(), 52428800);
+    EXPECT_EQ(host_.lines.front().count(u'x'), 52428800);
+}
+
+TEST_F(RunnerTest, ReportsExitCodeAfterItsLines) {
+    auto r = test::makeRun(2, compiler_);
+    r.option = "exit3";
+    const auto outcome = run(r);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_FALSE(outcome->timedOut);
+    EXPECT_EQ(outcome->exitCode, 3);
+    EXPECT_EQ(host_.lines, (QStringList{"one", "two"}));
+    expectCaptionsOfOneRun();
+    EXPECT_TRUE(noChildrenLeft());
+}
+
+TEST_F(RunnerTest, ShowsLinesAsTheyArriveAndKeepsTheHostAlive) {
+    auto r = test::makeRun(1, compiler_);
+    r.option = "slow";
+    const auto begin = Clock::now();
+    const auto outcome = run(r);
+    const auto end = Clock::now();
+    ASSERT_TRUE(outcome.has_value());
+    ASSERT_EQ(host_.lines, (QStringList{"early", "late"}));
+    EXPECT_LT(host_.lineTimes[0] - begin, milliseconds(500));
+    EXPECT_GE(host_.lineTimes[1] - begin, milliseconds(900));
+    // A keepAlive soon after the first line, so the host can show it.
+    const auto after = std::find_if(host_.keepAlives.begin(), host_.keepAlives.end(),
+                                    [&](auto t) { return t >= host_.lineTimes[0]; });
+    ASSERT_NE(after, host_.keepAlives.end());
+    EXPECT_LT(*after - host_.lineTimes[0], milliseconds(150));
+    EXPECT_LE(host_.longestSilence(begin, end), milliseconds(150));
+}
+
+struct TimeoutCase {
+    const char* mode;
+    QStringList lines;
+    std::vector<const char*> pidFiles;
+};
+
+TEST_F(RunnerTest, StopsACompilerPastItsLimitWithEverythingItStarted) {
+    const std::vector<TimeoutCase> cases = {
+        {"hang", {}, {"child.pid", "grandchild.pid"}},              // silent, never ends
+        {"stubborn", {}, {"child.pid", "grandchild.pid"}},          // ignores SIGTERM
+        {"closeout", {}, {"child.pid"}},                            // closes its output, runs on
+        {"holdpipe", {"before"}, {"grandchild.pid"}},               // exits, its child holds the pipe
+    };
+    const int limit = 2;
+    for (const TimeoutCase& c : cases) {
+        SCOPED_TRACE(c.mode);
+        host_ = test::RecordingHost();
+        for (const char* f : c.pidFiles)
+            QFile::remove(work_ + u'/' + QLatin1String(f));
+        auto r = test::makeRun(0, compiler_, limit);
+        r.option = QString::fromLatin1(c.mode);
+        const auto begin = Clock::now();
+        const auto outcome = run(r);
+        const auto end = Clock::now();
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_TRUE(outcome->timedOut);
+        EXPECT_EQ(host_.lines, c.lines);
+        EXPECT_GE(end - begin, milliseconds(900));
+        EXPECT_LT(end - begin, std::chrono::seconds(limit + 1));
+        EXPECT_LE(host_.longestSilence(begin, end), milliseconds(150));
+        expectCaptionsOfOneRun();
+        for (const char* f : c.pidFiles) {
+            const qint64 pid = recordedPid(f);
+            ASSERT_GT(pid, 0) << f;
+            EXPECT_TRUE(waitGone(pid, milliseconds(500))) << f << " " << pid;
+        }
+        EXPECT_TRUE(noChildrenLeft());
+    }
+}
+
+TEST_F(RunnerTest, ZeroLimitTimesOutWithoutAnyLine) {
+    auto r = test::makeRun(1, compiler_, 0);
+    r.option = "nofinal";
+    const auto begin = Clock::now();
+    const auto outcome = run(r);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->timedOut);
+    EXPECT_TRUE(host_.lines.isEmpty());
+    EXPECT_LT(Clock::now() - begin, milliseconds(800));
+    EXPECT_TRUE(noChildrenLeft());
+}
+
+TEST_F(RunnerTest, StartFailuresShowTheErrorCode) {
+    const QString folder = work_ + "/a folder";
+    QDir().mkpath(folder);
+    const QString plain = install(work_ + "/not executable.sh", QFile::ReadOwner | QFile::WriteOwner);
+    const QString orphan = work_ + "/no interpreter.sh";
+    test::writeFile(orphan, "#!/nonexistent/interpreter\necho never\n");
+    QFile::setPermissions(orphan, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const std::vector<std::pair<QString, int>> cases = {
+        {folder, EACCES}, {plain, EACCES}, {orphan, ENOENT}, {work_ + "/missing", ENOENT}};
+    for (const auto& [path, code] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        host_ = test::RecordingHost();
+        auto r = test::makeRun(0, path);
+        r.source = "a.smc";
+        EXPECT_FALSE(run(r).has_value());
+        EXPECT_EQ(host_.warnings, QStringList{QStringLiteral("ｺﾝﾊﾟｲﾗの起動に失敗しました。\nｴﾗｰｺｰﾄﾞ:") + QString::number(code)});
+        EXPECT_TRUE(host_.lines.isEmpty());
+        EXPECT_TRUE(host_.captions.isEmpty());
+        EXPECT_TRUE(noChildrenLeft());
+    }
+}
+
+TEST_F(RunnerTest, AChildThatCannotBeOpenedForWaitingShowsTheOpenMessage) {
+    // Four free descriptors: the two pipes fit, the handle to wait on does not.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int limit = 3;
+    for (int freeBelow = 0; freeBelow < 4; ++limit)
+        if (::fcntl(limit, F_GETFD) == -1)
+            ++freeBelow;
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(limit);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    auto r = test::makeRun(1, compiler_);
+    r.option = "hang";
+    const auto outcome = run(r);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_FALSE(outcome.has_value());
+    EXPECT_EQ(host_.warnings, QStringList{QStringLiteral("ｺﾝﾊﾟｲﾗのｵｰﾌﾟﾝに失敗しました。\nｴﾗｰｺｰﾄﾞ:") + QString::number(EMFILE)});
+    EXPECT_TRUE(host_.captions.isEmpty());
+    EXPECT_TRUE(noChildrenLeft());
+}
+
+TEST(OutputLineSplitter, JoinsLinesAcrossReadsAndDropsCarriageReturns) {
+    // Every split point of one byte stream gives the same lines.
+    const QByteArray stream("a\r\nbc\rd\n\r\n\nlast\r");
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+        compile::OutputLineSplitter splitter;
+        QList<QByteArray> lines;
+        auto take = [&](const char* p, qsizetype n) { lines.append(QByteArray(p, n)); };
+        splitter.feed(stream.constData(), cut, take);
+        splitter.feed(stream.constData() + cut, stream.size() - cut, take);
+        splitter.finish(take);
+        EXPECT_EQ(lines, (QList<QByteArray>{"a", "bcd", "", "", "last"})) << "cut at " << cut;
+    }
+}
+
+}  // namespace
