@@ -77,6 +77,9 @@ int runProcess(int argc, char** argv) {
         return 1;
     }
 
+    // From the moment this process may become the running instance, a
+    // termination request waits until the window can close and save.
+    platform::TerminationSignals::holdUntilHandled();
     QString why;
     const QString dir = platform::userRuntimeDir(&why);
     if (dir.isEmpty()) {
@@ -92,6 +95,7 @@ int runProcess(int argc, char** argv) {
     HandoffBlock block(static_cast<SharedHandoffBlock*>(file->data()));
 
     if (file->role() == platform::SharedBlockFile::Role::Guest) {
+        platform::TerminationSignals::releaseHeld();
         if (!parsed.request || firstArgumentIsMin(args))
             return 1;
         if (block.command() == 0 && !block.compileRequest()) {

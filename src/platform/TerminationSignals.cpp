@@ -19,7 +19,25 @@ void onSignal(int sig) {
     errno = saved;
 }
 
+sigset_t handledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&set, sig);
+    return set;
+}
+
 }  // namespace
+
+void TerminationSignals::holdUntilHandled() {
+    const sigset_t set = handledSignals();
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void TerminationSignals::releaseHeld() {
+    const sigset_t set = handledSignals();
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     if (gPipe[0] < 0 && ::pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -32,6 +50,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     sa.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
+    releaseHeld();
 }
 
 TerminationSignals::~TerminationSignals() {

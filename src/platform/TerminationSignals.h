@@ -10,6 +10,13 @@ namespace zek::platform {
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
+    // Holds the signals back until a TerminationSignals exists, so one that
+    // arrives during start-up is handled once the window can close, instead
+    // of killing the process before it has saved anything.
+    static void holdUntilHandled();
+    // Lets held signals act as usual again (a process that will not run the GUI).
+    static void releaseHeld();
+
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 

@@ -1,0 +1,73 @@
+#pragma once
+// Runs the real zek binary in a test's isolated environment.
+#include "support/TestEnv.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace zek::test {
+
+// Copies build/bin/zek into the home's program folder (each test has a
+// program folder of its own) and returns its path.
+QString installZek(const IsolatedHome& home);
+
+// Writes a settings store that makes the next start a normal (not first) run.
+void writeSettings(const IsolatedHome& home, const QByteArray& extraLines);
+
+struct Finished {
+    int exitCode = -1;
+    QByteArray stdErr;
+};
+
+// Runs zek to its end (a second instance, say) with the given arguments.
+Finished runZek(const QString& program, const QStringList& args, const QString& workDir = QString(),
+                int timeoutMs = 10000);
+
+// The running instance, started offscreen.
+class RunningZek {
+public:
+    RunningZek(const QString& program, const IsolatedHome& home, const QStringList& args = {},
+               const QString& workDir = QString());
+    ~RunningZek();
+    // True once the instance holds its block (it then reads hand-offs).
+    bool waitReady(int timeoutMs = 10000);
+    qint64 pid() const;
+    void signal(int sig);
+    // Exit code, or -1 when it did not end in time (it is then killed).
+    int waitExit(int timeoutMs = 10000);
+    QProcess& process() { return *process_; }
+
+private:
+    std::unique_ptr<QProcess> process_;
+    QString runtimeDir_;
+};
+
+// True while some process holds the exclusive lock of the block in this folder.
+bool blockHeld(const QString& runtimeDir);
+
+// Polls `condition` (spinning the event loop) until it holds or time runs out.
+template <class F>
+bool waitFor(F condition, int timeoutMs);
+
+}  // namespace zek::test
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+template <class F>
+bool zek::test::waitFor(F condition, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
