@@ -84,7 +84,7 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QMainWindow(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this) {
+    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -103,7 +103,7 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     timTimer->setInterval(100);
     connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer);
 
-    resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
+    resize(kDesignClientWidth, kDesignClientHeight + menuBarHeight());
     qApp->installEventFilter(this);
     FormCreate();
     timTimer->start();
@@ -115,7 +115,8 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::buildMenus() {
-    QMenuBar* bar = menuBar();
+    mnuMain = new QMenuBar(this);
+    QMenuBar* bar = mnuMain;
     bar->setObjectName(QStringLiteral("mnuMain"));
     bar->setFont(QApplication::font());
 
@@ -195,8 +196,6 @@ void TfrmMain::buildMenus() {
 void TfrmMain::buildToolBars() {
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-    client->installEventFilter(this);
 
     tolMain = new QWidget(client);
     tolMain->setObjectName(QStringLiteral("tolMain"));
@@ -239,15 +238,27 @@ void TfrmMain::buildToolBars() {
     imgWallPaper->hide();
 }
 
+int TfrmMain::menuBarHeight() const { return mnuMain->sizeHint().height(); }
+
+void TfrmMain::layoutWindow() {
+    const int bar = menuBarHeight();
+    mnuMain->setGeometry(0, 0, width(), bar);
+    client->setGeometry(0, bar, width(), std::max(0, height() - bar));
+    FormResize();
+}
+
 QSize TfrmMain::outerSize() const {
-    return QSize(width() + kFrameExtraWidth, height() - menuBar()->sizeHint().height() + kFrameExtraHeight);
+    return QSize(width() + kFrameExtraWidth, height() - menuBarHeight() + kFrameExtraHeight);
 }
 
 void TfrmMain::setOuterSize(int w, int h) {
     // A stored size too small to show anything would hide the window.
     const int clientWidth = std::max(w - kFrameExtraWidth, 160);
     const int clientHeight = std::max(h - kFrameExtraHeight, kMainBarHeight + kSubBarHeight + 20);
-    resize(clientWidth, clientHeight + menuBar()->sizeHint().height());
+    resize(clientWidth, clientHeight + menuBarHeight());
+    // Lay out now: a hidden window gets its resize events only when shown,
+    // and the rule must hold from creation on.
+    layoutWindow();
 }
 
 // --- Creation and shutdown ----------------------------------------------------
@@ -302,7 +313,6 @@ void TfrmMain::FormCreate() {
 
     move(settings.left, settings.top);
     setOuterSize(settings.width, settings.height);
-    FormResize();
     tolMain->hide();
     tolMain->show();
 
@@ -783,28 +793,31 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    QMainWindow::closeEvent(event);
+    QWidget::closeEvent(event);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutWindow();
 }
 
 void TfrmMain::paintEvent(QPaintEvent* event) {
-    QMainWindow::paintEvent(event);
+    QWidget::paintEvent(event);
     FormPaint();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == client && event->type() == QEvent::Resize) {
-        FormResize();
-    } else if (event->type() == QEvent::KeyPress && QApplication::activeWindow() == this) {
-        // Key preview: the window sees Esc before its controls, and lets it go on.
-        static const QEvent* lastSeen = nullptr;
+    // Key preview: the window sees Esc before its controls, and lets it go on.
+    // The key's first receiver is the focus widget (or the window); later
+    // calls for the same key are its propagation to the parents.
+    QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+    if (event->type() == QEvent::KeyPress && watched == first && QApplication::activeWindow() == this) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (event != lastSeen && key->key() == Qt::Key_Escape &&
-            !(key->modifiers() & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier))) {
-            lastSeen = event;
+        if (key->key() == Qt::Key_Escape &&
+            !(key->modifiers() & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier)))
             mnuRetClick();
-        }
     }
-    return QMainWindow::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {

@@ -7,7 +7,7 @@
 #include "settings/Settings.h"
 
 #include <QElapsedTimer>
-#include <QMainWindow>
+#include <QWidget>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +17,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QMenu;
 class QScrollBar;
 class QTimer;
@@ -34,7 +35,7 @@ inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支�
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QMainWindow, public compile::CompileHost {
+class TfrmMain final : public QWidget, public compile::CompileHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -44,6 +45,7 @@ public:
     bool startMinimised() const { return startMinimised_; }
 
     // --- Components ---------------------------------------------------------
+    QMenuBar* mnuMain = nullptr;
     QMenu* mnuFile = nullptr;
     QAction* mnuSelect = nullptr;
     QAction* mnuNowFileEdit = nullptr;
@@ -203,12 +205,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    int menuBarHeight() const;
+    void layoutWindow();  // menu bar on top, the client area below it
     void buildMenus();
     void buildToolBars();
     void createTempDir();

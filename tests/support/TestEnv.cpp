@@ -1,6 +1,9 @@
 #include "TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdlib>
@@ -63,6 +66,18 @@ QByteArray readFile(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+bool waitForFile(const QString& path, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!QFileInfo::exists(path)) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
 }
 
 QString fixture(const QString& name) {

@@ -48,5 +48,7 @@ private:
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 QString fixture(const QString& name);   // path inside tests/fixtures
+// Waits (spinning the event loop) until the file exists.
+bool waitForFile(const QString& path, int timeoutMs = 5000);
 
 }  // namespace zek::test

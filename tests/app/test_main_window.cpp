@@ -1,0 +1,303 @@
+// The main window in process, offscreen: creation, layout, tick and shutdown.
+#include "app/CommandLine.h"
+#include "app/Untmain.h"
+#include "settings/SettingsStore.h"
+#include "support/TestEnv.h"
+#include "support/ZekProcess.h"
+#include "ui/OutputMemo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace zek;
+using app::HandoffBlock;
+using app::SharedHandoffBlock;
+using app::TfrmMain;
+using test::IsolatedHome;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    IsolatedHome home;
+    SharedHandoffBlock raw{};
+    HandoffBlock block{&raw};
+    QString compiler = test::fixture("compilers/fake-compiler.sh");
+    QString work = home.path("work");
+
+    void SetUp() override {
+        app::firstPaintDone = false;
+        app::handoffGuard = false;
+        block.initialise(0);
+        QDir().mkpath(work);
+        QDir::setCurrent(work);
+    }
+    void start(const QList<QByteArray>& args) {
+        const auto parsed = app::parseCommandLine(args, QFile::encodeName(work));
+        if (parsed.request && parsed.request->minimize)
+            block.setMinimizeRequest(true);
+        else if (parsed.request)
+            app::writeRequest(block, *parsed.request);
+    }
+    void normalRun(const QByteArray& extra = {}) {
+        test::writeSettings(home, "execsmc=" + compiler.toUtf8() + "\noption0=record\n" + extra);
+    }
+    std::unique_ptr<TfrmMain> window() { return std::make_unique<TfrmMain>(block, home.programDir()); }
+    static QString memoText(TfrmMain& w) { return w.mmoSmc->lines().join('\n'); }
+};
+
+TEST_F(MainWindowTest, CaptionMenusAndDesignSizes) {
+    auto w = window();
+    EXPECT_EQ(w->windowTitle(), "ZEK - MMLコンパイラ支援ツール");
+    EXPECT_EQ(w->outerSize(), QSize(513, 368));
+    EXPECT_EQ(w->client->size(), QSize(497, 355));
+    EXPECT_EQ(w->mmoSmc->geometry(), QRect(0, 55, 497, 300));
+    EXPECT_EQ(w->imgWallPaper->geometry(), w->mmoSmc->geometry());
+    EXPECT_FALSE(w->imgWallPaper->isVisible());
+    EXPECT_FALSE(w->scbPlay->isEnabled());
+    EXPECT_TRUE(w->edtOption->isReadOnly());
+    EXPECT_EQ(w->edtOption->text(), "-pc -ps");
+    EXPECT_EQ(w->edtFnameSmc->toolTip(), "ｿｰｽﾌｧｲﾙ");
+    EXPECT_EQ(w->mmoSmc->toolTip(), "ｺﾝﾊﾟｲﾙ結果");
+    const std::pair<QAction*, const char*> captions[] = {
+        {w->mnuFile->menuAction(), "ﾌｧｲﾙ(&F)"},
+        {w->mnuSelect, "ｿｰｽﾌｧｲﾙを選択する(&O)..."},
+        {w->mnuNowFileEdit, "ｿｰｽﾌｧｲﾙをｴﾃﾞｨﾀｰで開く(&S)"},
+        {w->mnuExplorer, "ｿｰｽﾌｧｲﾙのﾌｫﾙﾀﾞをｴｸｽﾌﾟﾛｰﾗで開く(&E)"},
+        {w->mnuExit, "終了(&X)"},
+        {w->mnuSupport->menuAction(), "ｺﾏﾝﾄﾞ(&C)"},
+        {w->mnuRet, "戻る(&R)"},
+        {w->mnuTag, "ｴﾃﾞｨﾀｰに返す(&E)"},
+        {w->mnuSmc, "ｺﾝﾊﾟｲﾙ実行(&S)"},
+        {w->mnuRun, "ﾌﾟﾚｲﾔｰ起動(&P)"},
+        {w->mnuConfig->menuAction(), "設定(&I)"},
+        {w->mnuInit, "詳細設定(&E)"},
+        {w->mnuWindowSize, "ｳｨﾝﾄﾞｳｻｲｽﾞ復帰(&S)"},
+        {w->mnuCompiler->menuAction(), "ｺﾝﾊﾟﾗ変更(&C)"},
+        {w->mnuCompilers[0], "SPICE"},
+        {w->mnuCompilers[1], "MML2MID"},
+        {w->mnuCompilers[2], "cSakura"},
+        {w->mnuCompilers[3], "dSakura"},
+        {w->mnuHelp->menuAction(), "ﾍﾙﾌﾟ(&H)"},
+        {w->mnuReadme, "README表示(&M)"},
+        {w->mnuWWW, "TALMOのﾎｰﾑﾍﾟｰｼﾞ(&W)"},
+        {w->mnuVer, "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+        {w->mnuRestore, "元のｻｲｽﾞに戻す(&R)"},
+        {w->mnuTrayRun, "ﾌﾟﾚｲﾔｰ起動(&P)"},
+        {w->pumExit, "終了(&X)"},
+    };
+    for (const auto& [action, caption] : captions)
+        EXPECT_EQ(action->text(), QString::fromUtf8(caption));
+    EXPECT_TRUE(w->mnuCompilers[0]->isChecked());
+    EXPECT_FALSE(w->mnuRestore->isEnabled());
+    EXPECT_EQ(w->mnuSelect->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(w->mnuTag->shortcut(), QKeySequence("F10"));
+    EXPECT_EQ(w->mnuSmc->shortcut(), QKeySequence("F11"));
+    EXPECT_EQ(w->mnuRun->shortcut(), QKeySequence("F12"));
+    EXPECT_EQ(w->sbtSmc->toolTip(), "F11 : ｺﾝﾊﾟｲﾙ実行");
+    EXPECT_EQ(w->sbtSelect->toolTip(), "ｿｰｽﾌｧｲﾙを選択する");
+}
+
+TEST_F(MainWindowTest, GrowingByOneHundredAndOnePixelsWidensTheBoxes) {
+    auto w = window();
+    w->setOuterSize(513 + 101, 368 + 40);
+    QApplication::processEvents();
+    EXPECT_EQ(w->edtFnameSmc->width(), 250);
+    EXPECT_EQ(w->edtFnameMid->width(), 250);
+    EXPECT_EQ(w->edtOption->width(), 104);
+    EXPECT_EQ(w->edtFnameMid->x(), 250);
+    EXPECT_EQ(w->mmoSmc->size(), QSize(598, 340));
+    EXPECT_EQ(w->scbPlay->width(), 598 - 108);
+}
+
+TEST_F(MainWindowTest, FirstRunIsReadyOnlyAfterTheFirstPaint) {
+    auto w = window();
+    EXPECT_FALSE(w->settingsReady());
+    w->show();
+    EXPECT_TRUE(test::waitFor([&] { return w->settingsReady(); }, 3000));
+    EXPECT_NE(w->hwndMain, 0u);
+}
+
+TEST_F(MainWindowTest, StartupRequestsAreTakenOverFromTheBlock) {
+    normalRun();
+    const QString song = work + "/song.smc";
+    {
+        start({"/E", song.toUtf8()});
+        auto w = window();
+        EXPECT_EQ(w->edtFnameSmc->text(), "") << "/E leaves both boxes empty";
+        EXPECT_EQ(w->edtFnameMid->text(), "");
+        EXPECT_FALSE(w->startMinimised());
+    }
+    block.initialise(0);
+    {
+        start({"/A", song.toUtf8()});
+        auto w = window();
+        EXPECT_EQ(w->edtFnameSmc->text(), song);
+        EXPECT_EQ(w->edtFnameMid->text(), work + "/song.mid");
+    }
+    block.initialise(0);
+    {
+        normalRun("auto=0\nemin=1\n");
+        start({"/e"});
+        auto w = window();
+        EXPECT_TRUE(w->startMinimised()) << "emin with a pending editor command";
+        EXPECT_FALSE(block.minimizeRequest()) << "the request is read once and cleared";
+    }
+    block.initialise(0);
+    {
+        start({song.toUtf8()});
+        auto w = window();
+        EXPECT_EQ(w->edtFnameSmc->text(), song);
+        EXPECT_FALSE(block.compileRequest()) << "auto 0: a start-up source is not compiled";
+    }
+    block.initialise(0);
+    {
+        start({"/MIN", song.toUtf8()});
+        auto w = window();
+        EXPECT_TRUE(w->startMinimised());
+        EXPECT_EQ(w->edtFnameSmc->text(), "") << "/MIN only minimises";
+    }
+}
+
+TEST_F(MainWindowTest, AnEmptySourceBoxShowsTheFolderOfTheLastFile) {
+    normalRun("lastfile0=/m/songs/a.mml\nlastfile1=/x/b.mml\n");
+    auto w = window();
+    EXPECT_EQ(w->edtFnameSmc->text(), "/m/songs/");
+    EXPECT_EQ(w->mnuLastFile[0]->text(), "&0 /m/songs/a.mml");
+    EXPECT_TRUE(w->mnuLastFile[1]->isVisible());
+    EXPECT_FALSE(w->mnuLastFile[2]->isVisible());
+}
+
+TEST_F(MainWindowTest, TickCarriesOutAHandedOffCompileWhateverAutoSays) {
+    normalRun("auto=0\n");
+    auto w = window();
+    test::writeFile(work + "/b.smc", "c");
+    start({(work + "/b.smc").toUtf8(), (work + "/out.mid").toUtf8()});
+    w->timTimerTimer();
+    EXPECT_FALSE(block.compileRequest());
+    EXPECT_EQ(w->edtFnameMid->text(), work + "/out.mid");
+    EXPECT_TRUE(QFile::exists(work + "/argv.rec"));
+    EXPECT_EQ(w->settings.lastfile0, work + "/b.smc");
+}
+
+TEST_F(MainWindowTest, TickHandsTheEditorCommandOverOnceAndClearsIt) {
+    const QString editor = test::fixture("compilers/record-launch.sh");
+    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    normalRun("execeditor=" + editor.toUtf8() + "\n");
+    auto w = window();
+    start({"/A", (work + "/c.mml").toUtf8()});
+    w->timTimerTimer();
+    EXPECT_EQ(block.command(), 0u);
+    EXPECT_EQ(w->edtFnameSmc->text(), work + "/c.mml");
+    EXPECT_EQ(w->edtFnameMid->text(), work + "/c.mid");
+    ASSERT_TRUE(test::waitForFile(home.path("editor.rec")));
+    EXPECT_TRUE(test::readFile(home.path("editor.rec")).contains((work + "/c.mml").toUtf8()));
+}
+
+TEST_F(MainWindowTest, SourceWatchCompilesOnASaveWithinTheSameSecond) {
+    normalRun("updt=1\n");
+    const QString src = work + "/w.smc";
+    test::writeFile(src, "c");
+    struct timespec t[2] = {{1700000000, 100}, {1700000000, 100}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    auto w = window();
+    w->SetSourceFile(src, QString());
+    w->timTimerTimer();
+    EXPECT_FALSE(QFile::exists(work + "/argv.rec")) << "setting a source compiles nothing";
+    t[0].tv_nsec = t[1].tv_nsec = 900;  // a save 800 ns later, same second
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    w->timTimerTimer();
+    EXPECT_TRUE(QFile::exists(work + "/argv.rec"));
+}
+
+TEST_F(MainWindowTest, ASourceThatAppearsLaterGetsItsStampWithoutACompile) {
+    normalRun("updt=1\n");
+    auto w = window();
+    w->SetSourceFile(work + "/later.smc", QString());
+    w->timTimerTimer();
+    test::writeFile(work + "/later.smc", "c");
+    w->timTimerTimer();
+    EXPECT_FALSE(QFile::exists(work + "/argv.rec"));
+    EXPECT_NE(w->settings.sourceStamp, -1);
+}
+
+TEST_F(MainWindowTest, SnapsToTheScreenEdgeWhenAsked) {
+    normalRun("snap=1\n");
+    auto w = window();
+    w->show();
+    QApplication::processEvents();
+    w->move(-20, 77);
+    QApplication::processEvents();
+    w->timTimerTimer();
+    QApplication::processEvents();
+    EXPECT_EQ(w->frameGeometry().left(), 0);
+    EXPECT_EQ(w->frameGeometry().top(), 77);
+}
+
+TEST_F(MainWindowTest, ShutdownSavesTheWindowBounds) {
+    normalRun("timerexit=9\n");
+    {
+        auto w = window();
+        w->move(123, 45);
+        w->setOuterSize(600, 400);
+    }
+    settings::Settings s;
+    ASSERT_TRUE(settings::SettingsStore(home.programDir()).load(s));
+    EXPECT_EQ(s.left, 123);
+    EXPECT_EQ(s.top, 45);
+    EXPECT_EQ(s.width, 600);
+    EXPECT_EQ(s.height, 400);
+    EXPECT_EQ(s.timerexit, 9);
+    auto again = window();
+    EXPECT_EQ(again->outerSize(), QSize(600, 400)) << "the stored size comes back unchanged";
+}
+
+TEST_F(MainWindowTest, ShutdownEmptiesTheTemporaryFolderButKeepsIt) {
+    normalRun();
+    QString temp;
+    {
+        auto w = window();
+        temp = w->tempDir;
+        ASSERT_EQ(temp, home.runtimeDir() + "/ZEKTEMP/");
+        test::writeFile(temp + "copy.mid", "m");
+    }
+    EXPECT_TRUE(QDir(temp).isEmpty());
+}
+
+TEST_F(MainWindowTest, APlantedTemporaryFolderIsNeverUsed) {
+    normalRun();
+    QDir().mkpath(home.path("elsewhere"));
+    test::writeFile(home.path("elsewhere/precious.txt"), "keep");
+    QFile::link(home.path("elsewhere"), home.runtimeDir() + "/ZEKTEMP");
+    {
+        auto w = window();
+        EXPECT_TRUE(w->tempDir.isEmpty());
+    }
+    EXPECT_EQ(test::readFile(home.path("elsewhere/precious.txt")), "keep");
+}
+
+TEST_F(MainWindowTest, CompileOutputAppearsInTheMemo) {
+    normalRun("option0=exit3\n");
+    auto w = window();
+    test::writeFile(work + "/e.smc", "c");
+    w->SetSourceFile(work + "/e.smc", QString());
+    w->show();
+    QApplication::processEvents();
+    w->mnuSmcClick();
+    EXPECT_EQ(memoText(*w), "one\ntwo");
+    EXPECT_EQ(w->windowTitle(), "ZEK - MMLコンパイラ支援ツール") << "the caption is restored";
+}
+
+}  // namespace
