@@ -1,0 +1,38 @@
+#pragma once
+// Byte-level scanning shared by the parser and the loop-end search, so both
+// agree on what is a comment, a quoted text and one character.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zek::mml {
+
+// How multi-byte text in a file is split into characters. Only quoted texts
+// and stray non-ASCII characters care: a Shift-JIS second byte may be '\\',
+// '[' or a letter and must not be read as one.
+enum class Encoding { Utf8, ShiftJis, SingleByte };
+
+bool isValidUtf8(std::string_view text);
+// Valid UTF-8 is UTF-8; anything else is Shift-JIS unless told otherwise.
+Encoding detectEncoding(std::string_view text, bool notShiftJis);
+
+size_t charLength(std::string_view text, size_t pos, Encoding encoding);
+
+// From a comment's first byte to its line's '\n' (or the end).
+size_t skipLineComment(std::string_view text, size_t pos);
+// From "/*" to just past "*/"; npos when it is never closed.
+size_t skipBlockComment(std::string_view text, size_t pos);
+
+struct StringScan {
+    size_t end;    // just past the closing quote, or where the line ends
+    bool closed;
+};
+// pos is at the opening '"'; a text ends at its line's end at the latest.
+StringScan scanString(std::string_view text, size_t pos, Encoding encoding);
+// The bytes between the quotes with \" and \\ resolved.
+std::string unescapeString(std::string_view inner, Encoding encoding);
+
+// The ']' that closes the loop whose body continues at `from`; npos if none.
+size_t findLoopEnd(std::string_view text, size_t from, Encoding encoding);
+
+}  // namespace zek::mml
