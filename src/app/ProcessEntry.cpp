@@ -4,6 +4,7 @@
 #include "app/SharedHandoffBlock.h"
 #include "app/Untmain.h"
 #include "platform/DesktopWindows.h"
+#include "platform/FontConfigWarmup.h"
 #include "platform/PrivateDir.h"
 #include "platform/SharedBlockFile.h"
 #include "platform/TerminationSignals.h"
@@ -42,10 +43,22 @@ int runGui(HandoffBlock& block) {
     int argc = 1;
     char arg0[] = "zek";
     char* argv[] = {arg0, nullptr};
+    // A global (D-Bus) menu bar is looked for at the first menu bar and costs
+    // a noticeable part of the start-up; ZEK's menu lives in its window.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    platform::FontConfigWarmup fonts;
     QApplication app(argc, argv);
+    // The window ZEK was started from: asked through the GUI's own display
+    // connection, as a second one can take long to open.
+    if (block.hwndReturn() == 0)
+        block.setHwndReturn(platform::activeWindow());
     QApplication::setApplicationName(QStringLiteral("ZEK"));
     QApplication::setDesktopFileName(QStringLiteral("zek"));
+    fonts.finish();
     ui::installFontSubstitutions();
+    // The Japanese UI face for menus and dialogs: a default font without
+    // kana would send every caption through a slow search for a fallback.
+    QApplication::setFont(ui::designFont(ui::kPGothicFont, 12));
     try {
         platform::TerminationSignals signals;
         auto frmMain = std::make_unique<TfrmMain>(block, platform::programFolder());
@@ -105,7 +118,7 @@ int runProcess(int argc, char** argv) {
         return 1;
     }
 
-    block.initialise(platform::activeWindow());
+    block.initialise(0);
     if (parsed.request) {
         if (parsed.request->minimize)
             block.setMinimizeRequest(true);

@@ -89,9 +89,7 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    QFont font(ui::kGothicFont);
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(ui::designFont(ui::kGothicFont, 11));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(212, 208, 200));
     setPalette(pal);

@@ -1,11 +1,21 @@
 #include "ui/Fonts.h"
 
-#include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 
 namespace zek::ui {
 namespace {
+
+// Fixed-pitch first for the window font, proportional first for dialogs.
+QStringList candidates(const QString& designName) {
+    if (designName == kGothicFont)
+        return {"IPAGothic", "IPAexGothic", "TakaoGothic", "VL Gothic", "Noto Sans Mono CJK JP",
+                "Noto Sans CJK JP", "Droid Sans Fallback"};
+    if (designName == kPGothicFont)
+        return {"IPAPGothic", "IPAexGothic", "TakaoPGothic", "VL PGothic", "Noto Sans CJK JP", "IPAGothic",
+                "Droid Sans Fallback"};
+    return {};
+}
 
 QStringList installed(const QStringList& preferred) {
     const QStringList families = QFontDatabase::families();
@@ -19,16 +29,22 @@ QStringList installed(const QStringList& preferred) {
 }  // namespace
 
 void installFontSubstitutions() {
-    // Fixed-pitch first for the window font, proportional first for dialogs.
-    const QStringList gothic = installed({"IPAGothic", "IPAexGothic", "TakaoGothic", "VL Gothic",
-                                          "Noto Sans Mono CJK JP", "Noto Sans CJK JP",
-                                          "Droid Sans Fallback"});
-    const QStringList pgothic = installed({"IPAPGothic", "IPAexGothic", "TakaoPGothic", "VL PGothic",
-                                           "Noto Sans CJK JP", "IPAGothic", "Droid Sans Fallback"});
-    if (!gothic.isEmpty())
-        QFont::insertSubstitutions(kGothicFont, gothic);
-    if (!pgothic.isEmpty())
-        QFont::insertSubstitutions(kPGothicFont, pgothic);
+    for (const QString& design : {kGothicFont, kPGothicFont}) {
+        const QStringList found = installed(candidates(design));
+        if (!found.isEmpty())
+            QFont::insertSubstitutions(design, found);
+    }
+}
+
+QString installedFamily(const QString& designName) {
+    const QStringList found = installed(candidates(designName));
+    return found.isEmpty() ? designName : found.front();
+}
+
+QFont designFont(const QString& designName, int pixelSize) {
+    QFont font(installedFamily(designName));
+    font.setPixelSize(pixelSize);
+    return font;
 }
 
 }  // namespace zek::ui

@@ -127,12 +127,6 @@ constexpr int kButtonHeight = 21;
 // The design leaves this much room between a four-line text and the buttons.
 constexpr int kTextToButtons = 2;
 
-QFont designFont(const QString& family) {
-    QFont font(family);
-    font.setPixelSize(12);
-    return font;
-}
-
 MessageIconView* makeIcon(MessageIcon icon, QWidget* parent) {
     auto* view = new MessageIconView(icon, parent);
     view->move(8, 16);
@@ -196,7 +190,7 @@ TfrmMsg::TfrmMsg(QWidget* parent)
 }
 
 void TfrmMsg::applyFonts() {
-    const QFont font = designFont(designFontName_);
+    const QFont font = designFont(designFontName_, 12);
     setFont(font);
     lblMsg->setFont(font);
     btnYes->setFont(font);

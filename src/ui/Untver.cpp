@@ -28,8 +28,7 @@ void RoundedShape::paintEvent(QPaintEvent*) {
 namespace {
 
 QFont dialogFont(bool bold) {
-    QFont font(kPGothicFont);
-    font.setPixelSize(12);
+    QFont font = designFont(kPGothicFont, 12);
     font.setBold(bold);
     return font;
 }

@@ -153,7 +153,7 @@ TEST_F(MessageForm, CaptionFontsAndFixedDialogFrame) {
     for (const QWidget* w : {static_cast<const QWidget*>(form), static_cast<const QWidget*>(form->lblMsg),
                              static_cast<const QWidget*>(form->btnYes), static_cast<const QWidget*>(form->btnNo),
                              static_cast<const QWidget*>(form->btnOk)}) {
-        EXPECT_EQ(w->font().family(), "ＭＳ Ｐゴシック");
+        EXPECT_EQ(w->font().family(), installedFamily(kPGothicFont));
         EXPECT_EQ(w->font().pixelSize(), 12);
     }
     const Qt::WindowFlags flags = form->windowFlags();

@@ -49,7 +49,7 @@ TEST_F(VersionDialog, ControlsTextsAndColours) {
     EXPECT_EQ(dialog.size(), QSize(246, 93));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(dialog.font().family(), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(dialog.font().family(), installedFamily(kPGothicFont));
     EXPECT_EQ(dialog.font().pixelSize(), 12);
 
     EXPECT_EQ(dialog.shpVer->geometry(), QRect(4, 4, 237, 57));
