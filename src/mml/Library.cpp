@@ -80,6 +80,11 @@ ZEKMML_EXPORT unsigned char MMLtoMIDI(const char* source, const char* midiPath, 
         std::vector<std::string> folders{"", "Include"};
         const std::string hostFolder = hostIncludeFolder();
         if (!hostFolder.empty()) folders.push_back(hostFolder);
+        // The host gives the source as text, not as a file; the MIDI file is
+        // written beside the source unless an output folder is set, so its
+        // folder lets an include beside the song be found as well.
+        const std::string outputFolder = folderOf(midiPath);
+        if (!outputFolder.empty()) folders.push_back(outputFolder);
         SourceText text{"", "", "", std::string_view(source)};
         CompileResult result = compile(text, CompileOptions{}, makeFolderIncludeLoader(std::move(folders)));
         if (!result.ok) {

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -298,6 +300,35 @@ TEST_F(MainWindowTest, CompileOutputAppearsInTheMemo) {
     w->mnuSmcClick();
     EXPECT_EQ(memoText(*w), "one\ntwo");
     EXPECT_EQ(w->windowTitle(), "ZEK - MMLコンパイラ支援ツール") << "the caption is restored";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, OpenDialogUsesTheKindsTitleAndFilterAndCompilesWithAuto) {
+    normalRun("compiler=0\n");
+    const QString song = work + "/Song.SMC";
+    test::writeFile(song, "c");
+    auto w = window();
+    w->edtFnameSmc->setText(work + "/");
+    QString title, filter, folder;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        title = dialog->windowTitle();
+        filter = dialog->nameFilters().join('|');
+        folder = dialog->directory().absolutePath();
+        dialog->selectFile(song);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    w->mnuSelectClick();
+    EXPECT_EQ(title, "SMCﾌｧｲﾙ選択");
+    EXPECT_EQ(filter, "SPICEｿｰｽﾌｧｲﾙ (*.SMC *.DSM)");
+    EXPECT_EQ(folder, work);
+    EXPECT_EQ(w->edtFnameSmc->text(), song);
+    EXPECT_EQ(w->edtFnameMid->text(), work + "/Song.mid");
+    EXPECT_TRUE(QFile::exists(work + "/argv.rec")) << "auto is 1: the chosen source compiles";
 }
 
 }  // namespace

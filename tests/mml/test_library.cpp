@@ -99,9 +99,9 @@ TEST_F(Library, ExportsOnlyItsTwoFunctions) {
     EXPECT_EQ(names, (std::vector<std::string>{"GetVerInfo", "MMLtoMIDI"}));
 }
 
-// Include search: the current folder, its Include folder, then the Include
-// folder beside the host program. A stand-in host copied into a temporary
-// folder plays ZEK.
+// Include search: the current folder, its Include folder, the Include folder
+// beside the host program, then the folder of the MIDI file. A stand-in host
+// copied into a temporary folder plays ZEK.
 TEST(LibraryIncludes, CurrentFolderItsIncludeThenBesideTheHost) {
     TempDir dir;
     fs::create_directories(dir.path() / "work/Include");
@@ -131,7 +131,14 @@ TEST(LibraryIncludes, CurrentFolderItsIncludeThenBesideTheHost) {
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(lines(bad.output).at(2),
               "message: line 2, column 1: cannot include \"gone.mml\": no such file (searched ., Include, " +
-                  (dir / "host/Include") + ")");
+                  (dir / "host/Include") + ", " + dir.path().string() + ")");
+
+    // An include beside the song (and its MIDI file) is found last.
+    writeText(dir / "nearby.mml", "g");
+    writeText(dir / "near.mml", "#include \"nearby.mml\"\n");
+    ProcessResult near = runProcess({dir / "host/dlhost", ZEKMML_LIBRARY, dir / "near.mml", dir / "near.mid"}, {},
+                                    dir / "work");
+    EXPECT_EQ(near.exitCode, 0) << near.output;
 }
 
 }  // namespace
