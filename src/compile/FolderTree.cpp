@@ -61,12 +61,45 @@ bool isInside(const QString& path, const QString& folder) {
     return !path.isEmpty() && !folder.isEmpty() && (path == folder || path.startsWith(folder + "/"));
 }
 
-bool copyFile(const QString& from, const QString& to) {
+void copyTree(const Pattern& source, const QString& targetFolder) {
+    for (const Entry& e : list(source)) {
+        const QString target = targetFolder + "/" + e.name;
+        if (S_ISDIR(e.st.st_mode)) {
+            const QString from = canonical(e.path);
+            // Never walk into the target's own tree (a target inside the source).
+            if (isInside(canonical(targetFolder), from))
+                continue;
+            if (!QDir().mkpath(target))
+                continue;
+            if (canonical(target) == from)
+                continue;
+            copyTree({e.path, source.mask}, target);
+        } else if (S_ISREG(e.st.st_mode)) {
+            if (canonical(target) == canonical(e.path))
+                continue;  // the same file: copying would destroy it
+            CopyFileReplacing(e.path, target);
+        }
+    }
+}
+
+void deleteTree(const Pattern& p) {
+    for (const Entry& e : list(p)) {
+        const QByteArray path = QFile::encodeName(e.path);
+        if (S_ISDIR(e.st.st_mode)) {
+            deleteTree({e.path, p.mask});
+            ::rmdir(path.constData());
+        } else if (S_ISLNK(e.st.st_mode) || (e.st.st_mode & S_IWUSR)) {
+            ::unlink(path.constData());
+        }
+    }
+}
+
+}  // namespace
+
+bool CopyFileReplacing(const QString& from, const QString& to) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    // Written beside the target and renamed over it: a failed copy never
-    // leaves a half-written file in place of a good one.
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -85,41 +118,6 @@ bool copyFile(const QString& from, const QString& to) {
     QFile::setPermissions(to, in.permissions());
     return true;
 }
-
-void copyTree(const Pattern& source, const QString& targetFolder) {
-    for (const Entry& e : list(source)) {
-        const QString target = targetFolder + "/" + e.name;
-        if (S_ISDIR(e.st.st_mode)) {
-            const QString from = canonical(e.path);
-            // Never walk into the target's own tree (a target inside the source).
-            if (isInside(canonical(targetFolder), from))
-                continue;
-            if (!QDir().mkpath(target))
-                continue;
-            if (canonical(target) == from)
-                continue;
-            copyTree({e.path, source.mask}, target);
-        } else if (S_ISREG(e.st.st_mode)) {
-            if (canonical(target) == canonical(e.path))
-                continue;  // the same file: copying would destroy it
-            copyFile(e.path, target);
-        }
-    }
-}
-
-void deleteTree(const Pattern& p) {
-    for (const Entry& e : list(p)) {
-        const QByteArray path = QFile::encodeName(e.path);
-        if (S_ISDIR(e.st.st_mode)) {
-            deleteTree({e.path, p.mask});
-            ::rmdir(path.constData());
-        } else if (S_ISLNK(e.st.st_mode) || (e.st.st_mode & S_IWUSR)) {
-            ::unlink(path.constData());
-        }
-    }
-}
-
-}  // namespace
 
 void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern) {
     const Pattern source = split(sourcePattern);

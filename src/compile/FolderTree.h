@@ -14,6 +14,11 @@ namespace zek::compile {
 // Failures are skipped silently; the walk goes on.
 void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern);
 
+// Copies one file over `to`: written beside it and renamed into place, so a
+// failed copy never leaves a half-written file where a good one was (and a
+// library loaded from the old file keeps working). Permissions come along.
+bool CopyFileReplacing(const QString& from, const QString& to);
+
 // Deletes the matching contents of the folder tree; the folder named in the
 // pattern stays. Failures are skipped silently.
 void DeleteFolderTree(const QString& pattern);

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zek::compile {
 namespace {
@@ -27,19 +26,6 @@ QString stagedLibrary(const settings::Settings& s, const QString& programFolder)
     return programFolder + "/" + QFileInfo(s.execdsakura).fileName();
 }
 
-bool copyReplacing(const QString& from, const QString& to) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    // A new file renamed over the old one: a library that is loaded from the
-    // old file keeps working, and a failed copy leaves the old one whole.
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly) || out.write(in.readAll()) != in.size() || !out.commit())
-        return false;
-    QFile::setPermissions(to, in.permissions());
-    return true;
-}
-
 }  // namespace
 
 bool StagesIncludeFolder(const QByteArray& versionText) {
@@ -54,7 +40,7 @@ void StageIncludeFolder(const settings::Settings& s, const QString& programFolde
         return;
     const QString staged = stagedLibrary(s, programFolder);
     if (QFileInfo(s.execdsakura).isFile() && !platform::sameFile(s.execdsakura, staged))
-        copyReplacing(s.execdsakura, staged);
+        CopyFileReplacing(s.execdsakura, staged);
 
     const std::optional<QByteArray> version = library.queryVersion(s.execdsakura, programFolder);
     if (!version || !StagesIncludeFolder(*version))

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -50,6 +51,21 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
+// A client message to the root window, as pagers send them to the window manager.
+void sendToWindowManager(xcb_connection_t* c, WindowId window, xcb_atom_t type, std::array<uint32_t, 5> data) {
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window;
+    ev.type = type;
+    for (size_t i = 0; i < data.size(); ++i)
+        ev.data.data32[i] = data[i];
+    xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&ev));
+}
+
+constexpr uint32_t kSourcePager = 2;
+
 }  // namespace
 
 bool hasX11Desktop() { return connection() != nullptr; }
@@ -79,17 +95,7 @@ bool activateWindow(WindowId window) {
     const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
     if (active == XCB_ATOM_NONE)
         return false;
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = window;
-    ev.type = active;
-    ev.data.data32[0] = 2;  // source indication: pager
-    ev.data.data32[1] = XCB_CURRENT_TIME;
-    ev.data.data32[2] = 0;
-    xcb_send_event(c, 0, rootOf(c),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&ev));
+    sendToWindowManager(c, window, active, {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_flush(c);
@@ -104,18 +110,8 @@ bool setKeepAbove(WindowId window, bool on) {
     const xcb_atom_t above = atom(c, "_NET_WM_STATE_ABOVE");
     if (state == XCB_ATOM_NONE || above == XCB_ATOM_NONE)
         return false;
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = window;
-    ev.type = state;
-    ev.data.data32[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
-    ev.data.data32[1] = above;
-    ev.data.data32[2] = 0;
-    ev.data.data32[3] = 2;  // source indication: pager
-    xcb_send_event(c, 0, rootOf(c),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&ev));
+    // _NET_WM_STATE_ADD (1) or _REMOVE (0) of the one property "above".
+    sendToWindowManager(c, window, state, {on ? 1u : 0u, above, 0, kSourcePager, 0});
     xcb_flush(c);
     return true;
 }
