@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh
 for run in bench/*/run.sh; do
   echo "== ${run%/run.sh}"
-  bash "$run" build
+  bash "$run" "$PWD/build"
 done
