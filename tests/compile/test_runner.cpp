@@ -291,19 +291,12 @@ TEST_F(RunnerTest, StartFailuresShowTheErrorCode) {
 
 TEST_F(RunnerTest, AChildThatCannotBeOpenedForWaitingShowsTheOpenMessage) {
     // Four free descriptors: the two pipes fit, the handle to wait on does not.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    int limit = 3;
-    for (int freeBelow = 0; freeBelow < 4; ++limit)
-        if (::fcntl(limit, F_GETFD) == -1)
-            ++freeBelow;
-    rlimit tight = saved;
-    tight.rlim_cur = static_cast<rlim_t>(limit);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
     auto r = test::makeRun(1, compiler_);
     r.option = "hang";
+    test::DescriptorLimit limit(4);
+    ASSERT_TRUE(limit.ok());
     const auto outcome = run(r);
-    ::setrlimit(RLIMIT_NOFILE, &saved);
+    limit.restore();
     EXPECT_FALSE(outcome.has_value());
     EXPECT_EQ(host_.warnings, QStringList{QStringLiteral("ｺﾝﾊﾟｲﾗのｵｰﾌﾟﾝに失敗しました。\nｴﾗｰｺｰﾄﾞ:") + QString::number(EMFILE)});
     EXPECT_TRUE(host_.captions.isEmpty());

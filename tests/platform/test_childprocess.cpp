@@ -1,4 +1,5 @@
 #include "platform/ChildProcess.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -79,21 +80,13 @@ TEST(ChildProcess, ARunningChildIsStoppedAndReapedWhenDropped) {
 
 TEST(ChildProcess, AChildThatCannotBeWaitedForIsNotLetLoose) {
     // Leave exactly four free descriptors: both pipes fit, the pidfd does not.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    int limit = 3;
-    for (int freeBelow = 0; freeBelow < 4; ++limit)
-        if (::fcntl(limit, F_GETFD) == -1)
-            ++freeBelow;
-    rlimit tight = saved;
-    tight.rlim_cur = static_cast<rlim_t>(limit);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
     std::optional<SpawnFailure> failure;
     {
+        zek::test::DescriptorLimit limit(4);
+        ASSERT_TRUE(limit.ok());
         ChildProcess child;
         failure = child.start("/bin/sleep", {"1000"}, {});
     }
-    ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->stage, SpawnFailure::Stage::Wait);
     EXPECT_EQ(failure->code, EMFILE);

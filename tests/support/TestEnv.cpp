@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace zek::test {
@@ -51,6 +53,28 @@ IsolatedHome::IsolatedHome() {
     env_.unset("TMP");
     env_.unset("XDG_CONFIG_DIRS");
     env_.set("XDG_DATA_DIRS", QFile::encodeName(dir_.path() + "/sysdata"));
+}
+
+DescriptorLimit::DescriptorLimit(int freeDescriptors) {
+    rlimit saved{};
+    if (::getrlimit(RLIMIT_NOFILE, &saved) != 0)
+        return;
+    saved_ = {saved.rlim_cur, saved.rlim_max};
+    int limit = 3;
+    for (int freeBelow = 0; freeBelow < freeDescriptors; ++limit)
+        if (::fcntl(limit, F_GETFD) == -1)
+            ++freeBelow;
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(limit);
+    ok_ = ::setrlimit(RLIMIT_NOFILE, &tight) == 0;
+}
+
+void DescriptorLimit::restore() {
+    if (!ok_)
+        return;
+    const rlimit saved{static_cast<rlim_t>(saved_.cur), static_cast<rlim_t>(saved_.max)};
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ok_ = false;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes) {

@@ -44,6 +44,21 @@ private:
     ScopedEnv env_;
 };
 
+// Lowers the open-file limit so that exactly `freeDescriptors` more files can
+// be opened, to make a later step run out; the old limit comes back with
+// restore() or at the end of the scope.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int freeDescriptors);
+    ~DescriptorLimit() { restore(); }
+    bool ok() const { return ok_; }
+    void restore();
+
+private:
+    struct { unsigned long cur, max; } saved_{};
+    bool ok_ = false;
+};
+
 // Small file helpers for fixtures.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
