@@ -56,6 +56,13 @@ const QString kHomePage = QStringLiteral("https://github.com/zek-mml/zek");
 const QString kAskWindowSize = QStringLiteral("ｳｨﾝﾄﾞｳｻｲｽﾞを初期ｻｲｽﾞに戻します。\nよろしいですか？");
 const QString kAskOpenRecent = QStringLiteral("選択したﾌｧｲﾙをｴﾃﾞｨﾀｰで開きますか？");
 
+// The folder of a source name for a dialog or the file manager; a bare name
+// lies in the current folder.
+QString folderOrCurrent(const QString& source) {
+    const QString folder = compile::FolderPart(source);
+    return folder.isEmpty() ? QStringLiteral(".") : folder;
+}
+
 QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
     QAction* a = menu->addAction(caption);
     a->setObjectName(QString::fromLatin1(name));
@@ -322,7 +329,7 @@ void TfrmMain::FormCreate() {
     if (settings.show == 0)
         focusReturnPending = true;
     if (edtFnameSmc->text().isEmpty() && !settings.lastfile0.isEmpty())
-        edtFnameSmc->setText(compile::SourceFolder(settings.lastfile0));
+        edtFnameSmc->setText(compile::FolderPart(settings.lastfile0));
     RebuildRecentMenu();
 
     mnuRestore->setEnabled(false);
@@ -466,7 +473,7 @@ void TfrmMain::handoffTick() {
 
 void TfrmMain::mnuSelectClick() {
     const compile::CompilerKindInfo& info = compile::compilerKindInfo(settings.compiler);
-    QString name = edtFnameSmc->text();
+    const QString name = edtFnameSmc->text();
     QFileDialog dialog(this, info.openTitle);
     dialog.setObjectName(QStringLiteral("dlgOpen"));
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -475,7 +482,7 @@ void TfrmMain::mnuSelectClick() {
         if (!name.isEmpty())
             dialog.setDirectory(name);
     } else {
-        dialog.setDirectory(compile::SourceFolder(name).isEmpty() ? QStringLiteral(".") : compile::SourceFolder(name));
+        dialog.setDirectory(folderOrCurrent(name));
         dialog.selectFile(name);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -491,8 +498,7 @@ void TfrmMain::mnuExplorerClick() {
     const QString source = edtFnameSmc->text();
     if (source.isEmpty())
         return;
-    compile::ShellOpen(compile::SourceFolder(source).isEmpty() ? QStringLiteral(".") : compile::SourceFolder(source),
-                       QString());
+    compile::ShellOpen(folderOrCurrent(source), QString());
 }
 
 void TfrmMain::mnuLastFileClick(int tag) {

@@ -12,10 +12,6 @@
 namespace zek::compile {
 namespace {
 
-QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf('/') + 1); }
-
-QString folderPart(const QString& path) { return path.left(path.lastIndexOf('/') + 1); }
-
 // Letters a to z become A to Z; everything else, double-byte text included, stays.
 QString upperAscii(QString s) {
     for (QChar& c : s)
@@ -26,8 +22,12 @@ QString upperAscii(QString s) {
 
 }  // namespace
 
+QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf('/') + 1); }
+
+QString FolderPart(const QString& path) { return path.left(path.lastIndexOf('/') + 1); }
+
 QString FileExtension(const QString& path) {
-    const QString name = fileNamePart(path);
+    const QString name = FileNamePart(path);
     const int dot = name.lastIndexOf('.');
     return dot < 0 ? QString() : name.mid(dot);
 }
@@ -35,8 +35,8 @@ QString FileExtension(const QString& path) {
 QString DeriveMidiName(const QString& source, const QString& outputFolder) {
     // Only the file-name part's extension is replaced, so a dot in a folder
     // name never sends the output into another folder.
-    const QString folder = folderPart(source);
-    QString name = fileNamePart(source);
+    const QString folder = FolderPart(source);
+    QString name = FileNamePart(source);
     const int dot = name.lastIndexOf('.');
     if (dot >= 0)
         name.truncate(dot);
@@ -129,7 +129,7 @@ void CompileJob::RunCompile() {
 
 void CompileJob::renameToUpperCase() {
     const QString midi = host_.midiText();
-    const QString upper = folderPart(midi) + upperAscii(fileNamePart(midi));
+    const QString upper = FolderPart(midi) + upperAscii(FileNamePart(midi));
     if (upper == midi)
         return;
     for (int attempt = 0; attempt < 10; ++attempt) {

@@ -50,6 +50,9 @@ QString DeriveMidiName(const QString& source, const QString& outputFolder);
 
 // The extension of the file-name part from its last ".", or empty.
 QString FileExtension(const QString& path);
+// The part after the last "/", and the part up to it with its trailing "/".
+QString FileNamePart(const QString& path);
+QString FolderPart(const QString& path);
 
 class CompileJob {
 public:

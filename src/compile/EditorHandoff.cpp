@@ -33,8 +33,6 @@ QString WriteCompileLog(const QByteArray& log, const QString& programFolder) {
     return {};
 }
 
-QString SourceFolder(const QString& source) { return source.left(source.lastIndexOf('/') + 1); }
-
 void OpenInEditor(const settings::Settings& settings, CompileHost& host, const std::optional<QString>& file) {
     if (!host.settingsReady())
         return;

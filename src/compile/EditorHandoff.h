@@ -25,7 +25,4 @@ QString WriteCompileLog(const QByteArray& log, const QString& programFolder);
 // of `parmeditor`.
 void OpenInEditor(const settings::Settings& settings, CompileHost& host, const std::optional<QString>& file);
 
-// The folder part of a source name, with its trailing "/".
-QString SourceFolder(const QString& source);
-
 }  // namespace zek::compile

@@ -1,5 +1,9 @@
 #include "platform/MascotPresence.h"
 
+#include "platform/XdgPaths.h"
+
+#include <QFile>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -8,7 +12,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -17,19 +20,6 @@ namespace zek::platform {
 namespace {
 
 // ---- presence -------------------------------------------------------------
-
-QByteArray homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return QByteArray(home);
-    // Same fallback as the shell's "~" when HOME is unset.
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    std::vector<char> buffer(16384);
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir)
-        return QByteArray(found->pw_dir);
-    return {};
-}
 
 bool readWholeFile(const char* path, std::string& out) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -108,10 +98,7 @@ bool isHeldExclusiveFlock(std::string_view line, unsigned long long devMajor,
 }  // namespace
 
 QByteArray mascotLockPath() {
-    const QByteArray home = homeFolder();
-    if (home.isEmpty())
-        return {};
-    return home + "/.ninix/.lock";
+    return QFile::encodeName(homeDir()) + "/.ninix/.lock";
 }
 
 bool mascotServerPresent() {

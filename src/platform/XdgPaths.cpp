@@ -6,6 +6,11 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
 namespace zek::platform {
 namespace {
 
@@ -77,8 +82,15 @@ QStringList defaultsIn(const QString& file, const QString& mimeType) {
 }  // namespace
 
 QString homeDir() {
-    const QByteArray h = qgetenv("HOME");
-    return h.isEmpty() ? QDir::homePath() : QFile::decodeName(h);
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return QFile::decodeName(home);
+    // Same fallback as the shell's "~" when HOME is unset.
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+        return QFile::decodeName(found->pw_dir);
+    return QDir::rootPath();
 }
 
 QString configHome() { return orHome("XDG_CONFIG_HOME", "/.config"); }

@@ -93,15 +93,7 @@ QByteArray readFile(const QString& path) {
 }
 
 bool waitForFile(const QString& path, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!QFileInfo::exists(path)) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
+    return waitFor([&] { return QFileInfo::exists(path); }, timeoutMs);
 }
 
 QString fixture(const QString& name) {

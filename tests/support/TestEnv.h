@@ -63,7 +63,27 @@ private:
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 QString fixture(const QString& name);   // path inside tests/fixtures
-// Waits (spinning the event loop) until the file exists.
+// Polls `condition` (spinning the event loop) until it holds or time runs out.
+template <class F>
+bool waitFor(F condition, int timeoutMs);
+// Waits until the file exists.
 bool waitForFile(const QString& path, int timeoutMs = 5000);
 
 }  // namespace zek::test
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+template <class F>
+bool zek::test::waitFor(F condition, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}

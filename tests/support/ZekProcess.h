@@ -49,25 +49,4 @@ private:
 // True while some process holds the exclusive lock of the block in this folder.
 bool blockHeld(const QString& runtimeDir);
 
-// Polls `condition` (spinning the event loop) until it holds or time runs out.
-template <class F>
-bool waitFor(F condition, int timeoutMs);
-
 }  // namespace zek::test
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
-template <class F>
-bool zek::test::waitFor(F condition, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
