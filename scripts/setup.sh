@@ -11,6 +11,10 @@ packages=(
   clang libclang-rt-14-dev
   xvfb openbox xdotool x11-utils imagemagick
   abcmidi fonts-ipafont-gothic fonts-ipafont-mincho
+  trayer
+  xdg-utils shared-mime-info desktop-file-utils
+  libfluidsynth-dev fluidsynth timgm6mb-soundfont libsndfile1-dev
+  pulseaudio pulseaudio-utils
 )
 
 sudo_cmd=()

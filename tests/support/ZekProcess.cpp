@@ -22,7 +22,7 @@ void writeSettings(const IsolatedHome& home, const QByteArray& extraLines) {
               "[General]\nleft=40\ntop=40\nsstp=0\n" + extraLines + (extraLines.endsWith('\n') ? "" : "\n"));
 }
 
-static QProcessEnvironment testEnvironment() {
+QProcessEnvironment offscreenEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("DISPLAY");
@@ -32,7 +32,7 @@ static QProcessEnvironment testEnvironment() {
 
 Finished runZek(const QString& program, const QStringList& args, const QString& workDir, int timeoutMs) {
     QProcess p;
-    p.setProcessEnvironment(testEnvironment());
+    p.setProcessEnvironment(offscreenEnvironment());
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
     p.start(program, args);
@@ -49,8 +49,12 @@ Finished runZek(const QString& program, const QStringList& args, const QString& 
 
 RunningZek::RunningZek(const QString& program, const IsolatedHome& home, const QStringList& args,
                        const QString& workDir)
+    : RunningZek(program, home, offscreenEnvironment(), args, workDir) {}
+
+RunningZek::RunningZek(const QString& program, const IsolatedHome& home, const QProcessEnvironment& env,
+                       const QStringList& args, const QString& workDir)
     : process_(std::make_unique<QProcess>()), runtimeDir_(home.runtimeDir()) {
-    process_->setProcessEnvironment(testEnvironment());
+    process_->setProcessEnvironment(env);
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setWorkingDirectory(workDir.isEmpty() ? home.root() : workDir);
     process_->start(program, args);

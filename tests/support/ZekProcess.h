@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,9 @@ struct Finished {
     QByteArray stdErr;
 };
 
+// The offscreen environment every zek child gets unless a test says otherwise.
+QProcessEnvironment offscreenEnvironment();
+
 // Runs zek to its end (a second instance, say) with the given arguments.
 Finished runZek(const QString& program, const QStringList& args, const QString& workDir = QString(),
                 int timeoutMs = 10000);
@@ -32,6 +36,10 @@ class RunningZek {
 public:
     RunningZek(const QString& program, const IsolatedHome& home, const QStringList& args = {},
                const QString& workDir = QString());
+    // The same with a given environment, e.g. XServer::environment() to run
+    // on a private X desktop instead of offscreen.
+    RunningZek(const QString& program, const IsolatedHome& home, const QProcessEnvironment& env,
+               const QStringList& args = {}, const QString& workDir = QString());
     ~RunningZek();
     // True once the instance holds its block (it then reads hand-offs).
     bool waitReady(int timeoutMs = 10000);

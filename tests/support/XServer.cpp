@@ -1,0 +1,220 @@
+#include "support/XServer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zek::test {
+
+namespace {
+
+// Waits for a child to end; false when it is still running after timeoutMs.
+bool reap(pid_t pid, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (::waitpid(pid, nullptr, WNOHANG) != 0)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// Whether a selection (the tray's _NET_SYSTEM_TRAY_S0) has an owner.
+bool selectionOwned(const QString& display, const char* selection) {
+    xcb_connection_t* c = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    bool owned = false;
+    if (!xcb_connection_has_error(c)) {
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(selection)), selection),
+                                  nullptr);
+        if (atom) {
+            xcb_get_selection_owner_reply_t* owner =
+                xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_NONE;
+            free(owner);
+            free(atom);
+        }
+    }
+    xcb_disconnect(c);
+    return owned;
+}
+
+}  // namespace
+
+XServer::XServer() : XServer(Options{}) {}
+
+XServer::XServer(Options options) { start(options); }
+
+XServer::~XServer() {
+    // Clients first, the server last.
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        ::kill(*it, SIGTERM);
+        if (!reap(*it, 3000)) {
+            ::kill(*it, SIGKILL);
+            ::waitpid(*it, nullptr, 0);
+        }
+    }
+}
+
+pid_t XServer::spawn(const QStringList& argv, int keepFd) {
+    std::vector<QByteArray> bytes;
+    for (const QString& a : argv)
+        bytes.push_back(QFile::encodeName(a));
+    std::vector<char*> args;
+    for (QByteArray& b : bytes)
+        args.push_back(b.data());
+    args.push_back(nullptr);
+    const QByteArray displayEnv = display_.toLocal8Bit();
+
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    // Child: dies with the test, speaks to the private display only.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    ::setpgid(0, 0);
+    const int devnull = ::open("/dev/null", O_RDWR);
+    ::dup2(devnull, 0);
+    ::dup2(devnull, 1);
+    ::dup2(devnull, 2);
+    for (int fd = 3; fd < 1024; ++fd)
+        if (fd != keepFd)
+            ::close(fd);
+    if (!displayEnv.isEmpty())
+        ::setenv("DISPLAY", displayEnv.constData(), 1);
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
+void XServer::start(const Options& options) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
+    if (xvfb.isEmpty() || openbox.isEmpty() || (options.tray && trayer.isEmpty())) {
+        skipReason_ = QStringLiteral("needs Xvfb, openbox%1 (scripts/setup.sh installs them)")
+                          .arg(options.tray ? QStringLiteral(" and trayer") : QString());
+        return;
+    }
+
+    // Xvfb picks a free display number and writes it to the pipe when ready.
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        skipReason_ = QStringLiteral("no pipe for Xvfb");
+        return;
+    }
+    const QString screen = QStringLiteral("%1x%2x24").arg(options.width).arg(options.height);
+    const pid_t server = spawn({xvfb, QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+                                QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")},
+                               fds[1]);
+    ::close(fds[1]);
+    children_.push_back(server);
+    QByteArray number;
+    pollfd p{fds[0], POLLIN, 0};
+    QElapsedTimer t;
+    t.start();
+    while (!number.endsWith('\n') && t.elapsed() < 20000) {
+        if (::poll(&p, 1, 200) > 0) {
+            char buf[16];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            number.append(buf, static_cast<int>(n));
+        }
+    }
+    ::close(fds[0]);
+    if (!number.endsWith('\n')) {
+        skipReason_ = QStringLiteral("Xvfb did not start");
+        return;
+    }
+    display_ = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+
+    children_.push_back(spawn({openbox, QStringLiteral("--sm-disable")}));
+    if (!waitForWindowManager(20000)) {
+        skipReason_ = QStringLiteral("openbox did not take the display");
+        return;
+    }
+    if (options.tray) {
+        children_.push_back(spawn({trayer, QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+                                   QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                   QStringLiteral("--height"), QStringLiteral("24")}));
+        if (!waitForTray(20000))
+            skipReason_ = QStringLiteral("trayer did not take the tray selection");
+    }
+}
+
+bool XServer::waitForWindowManager(int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QLatin1String("window id")))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+bool XServer::waitForTray(int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+QProcessEnvironment XServer::environment(QProcessEnvironment base) const {
+    base.insert(QStringLiteral("DISPLAY"), display_);
+    base.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    base.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return base;
+}
+
+QString XServer::run(const QString& program, const QStringList& args, int timeoutMs) const {
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+unsigned long XServer::activeWindow() const {
+    // "_NET_ACTIVE_WINDOW(WINDOW): window id # 0x1a00003"
+    const QString out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+    const int hash = out.indexOf('#');
+    if (hash < 0)
+        return 0;
+    bool ok = false;
+    const unsigned long id = out.mid(hash + 1).trimmed().section(',', 0, 0).toULong(&ok, 16);
+    return ok ? id : 0;
+}
+
+bool XServer::screenshot(const QString& pngPath) const {
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), pngPath});
+    return p.waitForFinished(20000) && p.exitCode() == 0;
+}
+
+}  // namespace zek::test
