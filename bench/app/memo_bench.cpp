@@ -4,6 +4,7 @@
 //  2. The time from RunCompile to the compiler's first instruction.
 #include "app/SharedHandoffBlock.h"
 #include "app/Untmain.h"
+#include "platform/ProcessKeeper.h"
 #include "ui/OutputMemo.h"
 
 #include <QApplication>
@@ -42,6 +43,8 @@ void writeSettings(const QString& configHome, const QString& compiler) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As zek does before its GUI starts.
+    zek::platform::startProcessKeeper();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     for (const char* sub : {"config", "runtime", "program"})

@@ -6,6 +6,7 @@
 #include "platform/DesktopWindows.h"
 #include "platform/FontConfigWarmup.h"
 #include "platform/PrivateDir.h"
+#include "platform/ProcessKeeper.h"
 #include "platform/SharedBlockFile.h"
 #include "platform/TerminationSignals.h"
 #include "ui/Fonts.h"
@@ -46,6 +47,8 @@ int runGui(HandoffBlock& block) {
     // A global (D-Bus) menu bar is looked for at the first menu bar and costs
     // a noticeable part of the start-up; ZEK's menu lives in its window.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    // While the process is small and has one thread: the copy is cheap.
+    platform::startProcessKeeper();
     platform::FontConfigWarmup fonts;
     QApplication app(argc, argv);
     // The window ZEK was started from: asked through the GUI's own display

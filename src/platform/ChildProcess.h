@@ -1,7 +1,12 @@
 #pragma once
 // A console program run as a child: exact argument vector and environment,
 // stdout and stderr through one pipe, a stdin pipe that is never written,
-// its own process group so that it can be stopped with everything it started.
+// its own process group.
+//
+// The program runs under a run keeper (ProcessKeeper.h), so every process it
+// starts, also one that detaches itself with setsid or a double fork, stays
+// below the keeper: stopping the program stops all of them, and so does the
+// end of this process, however it ends.
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +20,7 @@ struct SpawnFailure {
     enum class Stage {
         Pipe,   // a pipe could not be made
         Start,  // the program could not be started (exec failed)
-        Wait,   // the started child could not be opened for waiting
+        Wait,   // the connection the child is watched through could not be made
     };
     Stage stage;
     int code;  // errno
@@ -26,7 +31,7 @@ public:
     ChildProcess() = default;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-    // A child still running here is killed with its group; every child is reaped.
+    // A child still running here is stopped with everything it started.
     ~ChildProcess();
 
     // argv = [program, arguments...]; the environment is exactly `environment`
@@ -47,34 +52,39 @@ public:
     // Blocks at most `timeout` until output can be read or the child ends.
     void waitForActivity(std::chrono::milliseconds timeout);
 
-    // Non-blocking. The child stays unreaped until reap(), so its process
-    // group id cannot be reused while the group may still be signalled.
+    // Non-blocking.
     bool hasExited();
     // Exit status once hasExited(): the exit code, or 128 + the signal number.
     int exitCode() const { return exitCode_; }
 
     void closeInput();
 
-    // SIGTERM to the whole group; waits up to `grace` for the child to end and
-    // the pipe to close (output read meanwhile is discarded), then SIGKILL to the
-    // group, and reaps the child. `whileWaiting` runs at least every 50 ms.
+    // SIGTERM to the child's group and to every process it left behind; waits
+    // up to `grace` for the child to end and the pipe to close (output read
+    // meanwhile is discarded), then SIGKILL to all of them and to everything
+    // below them, until none is left. `whileWaiting` runs at least every 50 ms.
     void terminateGroup(std::chrono::milliseconds grace, const std::function<void()>& whileWaiting);
 
-    // Collects an exited child (no-op when it has not exited or is collected).
+    // Ends the run of a child that has exited: the keeper goes. What the
+    // child started and left running on its own stays running, as it would
+    // after any program. No-op while the child runs.
     void reap();
 
     int pid() const { return pid_; }
 
 private:
-    void waitForExit(std::chrono::milliseconds timeout, const std::function<void()>& whileWaiting);
+    void readKeeper();
+    void sendKeeper(char command);
+    void waitKeeperGone(std::chrono::milliseconds timeout, const std::function<void()>& whileWaiting);
     void closeAll();
 
     int pid_ = -1;
-    int pidFd_ = -1;  // -1 when the kernel has no pidfd: exit is polled instead
+    int keeperFd_ = -1;  // connection to the keeper: commands out, reports in
     int outRead_ = -1;
     int inWrite_ = -1;
     bool exited_ = false;
     bool reaped_ = false;
+    bool keeperGone_ = false;
     bool outputEnded_ = false;
     int exitCode_ = -1;
 };

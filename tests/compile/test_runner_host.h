@@ -3,6 +3,7 @@
 #include "compile/CompilerRunner.h"
 
 #include <QDateTime>
+#include <gtest/gtest.h>
 #include <QStringList>
 
 #include <algorithm>
@@ -46,6 +47,18 @@ public:
     QStringList warnings;
     std::vector<Clock::time_point> keepAlives;
 };
+
+// The runner never leaves its host without a keepAlive for long: one that
+// blocked until the child ended or the limit passed would be silent for the
+// whole wait. The bounds are loose on purpose: a loaded machine may stall the
+// test process itself for a while.
+inline void expectKeptAlive(const RecordingHost& host, RecordingHost::Clock::time_point from,
+                            RecordingHost::Clock::time_point to) {
+    using std::chrono::milliseconds;
+    EXPECT_LT(host.longestSilence(from, to), milliseconds(700));
+    const auto waited = std::chrono::duration_cast<milliseconds>(to - from);
+    EXPECT_GE(static_cast<qint64>(host.keepAlives.size()), waited.count() / 100);
+}
 
 inline compile::CompilerRun makeRun(int kind, const QString& compiler, int timerExit = 30) {
     compile::CompilerRun run;

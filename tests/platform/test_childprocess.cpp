@@ -15,6 +15,10 @@ using std::chrono::milliseconds;
 
 namespace {
 
+bool noChildrenLeft() {
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
 QByteArray readAll(ChildProcess& child) {
     QByteArray out;
     char buffer[4096];
@@ -31,10 +35,6 @@ QByteArray readAll(ChildProcess& child) {
 void waitExit(ChildProcess& child) {
     while (!child.hasExited())
         child.waitForActivity(milliseconds(50));
-}
-
-bool noChildrenLeft() {
-    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 TEST(ChildProcess, GetsExactlyItsEnvironmentPipesAndNothingElseOfOurs) {
