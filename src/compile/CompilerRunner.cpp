@@ -24,9 +24,12 @@ using std::chrono::milliseconds;
 constexpr milliseconds kWaitSlice{25};
 // Between two keepAlive calls while output streams in.
 constexpr milliseconds kKeepAliveEvery{10};
-// One burst of reading before the limit and the child are looked at again.
+// One burst of reading before the limit and the child are looked at again:
+// so many bytes, or so much time, whichever comes first, so that the limit
+// holds however fast a compiler prints and however slowly lines are taken.
 constexpr qsizetype kBurstBytes = qsizetype(4) << 20;
-constexpr qsizetype kReadChunk = qsizetype(1) << 20;
+constexpr milliseconds kBurstTime{50};
+constexpr qsizetype kReadChunk = qsizetype(256) << 10;
 constexpr int kLinesPerClockLook = 64;
 
 // Reads the child's output, cuts it into lines for the host and keeps the
@@ -58,7 +61,8 @@ public:
 private:
     qsizetype readBurst() {
         qsizetype total = 0;
-        while (total < kBurstBytes) {
+        const auto start = Clock::now();
+        while (total < kBurstBytes && Clock::now() - start < kBurstTime) {
             const auto r = child_.read(chunk_.data(), static_cast<qsizetype>(chunk_.size()));
             if (r.status != platform::ChildProcess::ReadResult::Status::Data)
                 break;

@@ -248,6 +248,32 @@ TEST_F(RunnerTest, StopsACompilerPastItsLimitWithEverythingItStarted) {
     }
 }
 
+// A host that takes its time over every line, as a memo under load may.
+class SlowHost : public test::RecordingHost {
+public:
+    void appendOutputLine(const QString&) override {
+        ++count;
+        const auto until = Clock::now() + std::chrono::microseconds(20);
+        while (Clock::now() < until) {
+        }
+    }
+    qint64 count = 0;
+};
+
+TEST_F(RunnerTest, StopsAFloodingCompilerOnTimeHoweverSlowlyLinesAreTaken) {
+    SlowHost host;
+    auto r = test::makeRun(1, compiler_, 2);
+    r.option = "floodshort";
+    const auto begin = Clock::now();
+    const auto outcome = compile::RunCompiler(r, host, lib_);
+    const auto end = Clock::now();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->timedOut);
+    EXPECT_LT(end - begin, std::chrono::seconds(3)) << "the limit is looked at while lines keep coming";
+    EXPECT_GT(host.count, 1000);
+    EXPECT_TRUE(noChildrenLeft());
+}
+
 TEST_F(RunnerTest, ZeroLimitTimesOutWithoutAnyLine) {
     auto r = test::makeRun(1, compiler_, 0);
     r.option = "nofinal";

@@ -1,0 +1,148 @@
+// The real zek against compilers that misbehave: one that prints without
+// end, ones that leave helpers behind, and zek itself killed mid-compile.
+#include "support/TestEnv.h"
+#include "support/XServer.h"
+#include "support/ZekProcess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace zek::test;
+
+namespace {
+
+// Gone, or a zombie about to be collected: either way no longer running.
+bool processGone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    const char state = close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
+    return state == 'Z' || state == 'X';
+}
+
+// The peak memory of a running process, in MiB.
+qint64 peakMemoryMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong() / 1024;
+    return -1;
+}
+
+// An isolated home with a song and zek set up to compile it with the fake
+// compiler. (A private X desktop, where one is needed, is started before it:
+// openbox needs the real XDG folders.)
+struct Scene {
+    IsolatedHome home;
+    QString zek = installZek(home);
+    QString work = home.path("work");
+    QString song = work + "/song.smc";
+
+    Scene() {
+        QDir().mkpath(work);
+        writeFile(song, "c d e");
+        home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    }
+
+    void useCompiler(const char* mode, int timerExit) {
+        writeSettings(home, "execsmc=" + fixture("compilers/fake-compiler.sh").toUtf8() + "\noption0=" + mode +
+                                "\ntimerexit=" + QByteArray::number(timerExit) +
+                                "\nexeceditor=" + fixture("compilers/record-launch.sh").toUtf8() + "\nshow=0\n");
+    }
+
+    qint64 recordedPid(const char* name) const { return readFile(work + '/' + name).trimmed().toLongLong(); }
+
+    // Hands a compile of the song to the running instance and waits until
+    // the compiler has written its pid.
+    qint64 compileAndWaitForTheCompiler() {
+        EXPECT_EQ(runZek(zek, {song}, work).exitCode, 1);
+        EXPECT_TRUE(waitFor([&] { return recordedPid("child.pid") > 0; }, 10000));
+        return recordedPid("child.pid");
+    }
+};
+
+TEST(RunawayCompiler, AFloodStopsInTimeAndLeavesABoundedMemoAndLog) {
+    XServer x;
+    if (!x.ok())
+        GTEST_SKIP() << x.skipReason().toStdString();
+    Scene s;
+    const int limit = 3;
+    s.useCompiler("floodlines", limit);
+    RunningZek running(s.zek, s.home, x.environment(), {}, s.work);
+    ASSERT_TRUE(running.waitReady());
+
+    const qint64 compiler = s.compileAndWaitForTheCompiler();
+    ASSERT_GT(compiler, 0);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(waitFor([&] { return processGone(compiler); }, 30000));
+    // The limit is checked while the output keeps coming.
+    EXPECT_LT(sinceStart.elapsed(), (limit + 1) * 1000);
+    // The output was far more than the memo keeps; zek's memory stayed small.
+    EXPECT_LT(peakMemoryMiB(running.pid()), 1024);
+
+    // F10 hands the memo to the editor as the log.
+    QString window;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            window = x.run("xdotool", {"search", "--onlyvisible", "--name", "^ZEK - MMLコンパイラ支援ツール$"}).section('\n', 0, 0);
+            return !window.isEmpty();
+        },
+        10000));
+    x.run("xdotool", {"windowfocus", "--sync", window, "key", "F10"});
+    ASSERT_TRUE(waitForFile(s.home.path("editor.rec"), 10000));
+    const QByteArray log = readFile(s.home.programDir() + "/SPICE.ERR");
+    EXPECT_LE(log.size(), (qint64(64) << 20) + (qint64(4) << 20));
+    QList<QByteArray> lines = log.split('\n');
+    ASSERT_GT(lines.size(), 3);
+    lines.removeLast();  // after the last line end
+    for (QByteArray& l : lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    EXPECT_TRUE(lines.front().startsWith("song.mml:1:1: error: no such command")) << "the first error is kept";
+    EXPECT_TRUE(lines[1000].startsWith("… ") && lines[1000].endsWith(" 行省略 …")) << "where lines were left out";
+    EXPECT_EQ(lines.back(), QStringLiteral("強制中断ﾀｲﾏｰにてｺﾝﾊﾟｲﾙを中止しました。").toUtf8());
+    EXPECT_TRUE(lines[lines.size() - 2].startsWith("song.mml:1:1: error:")) << "the newest output is kept";
+
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.waitExit(), 0);
+}
+
+TEST(RunawayCompiler, WhatItDetachedGoesWithItAtTheTimeOut) {
+    Scene s;
+    s.useCompiler("setsid", 2);
+    RunningZek running(s.zek, s.home, {}, s.work);
+    ASSERT_TRUE(running.waitReady());
+    const qint64 compiler = s.compileAndWaitForTheCompiler();
+    ASSERT_TRUE(waitFor([&] { return s.recordedPid("helper.pid") > 0 && s.recordedPid("daemon.pid") > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return processGone(compiler); }, 15000));
+    for (const char* name : {"helper.pid", "daemon.pid"})
+        EXPECT_TRUE(waitFor([&] { return processGone(s.recordedPid(name)); }, 5000)) << name;
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.waitExit(), 0);
+}
+
+TEST(RunawayCompiler, TheCompilerAndItsHelpersDieWithZek) {
+    Scene s;
+    s.useCompiler("setsid", 600);
+    RunningZek running(s.zek, s.home, {}, s.work);
+    ASSERT_TRUE(running.waitReady());
+    const qint64 compiler = s.compileAndWaitForTheCompiler();
+    ASSERT_TRUE(waitFor([&] { return s.recordedPid("helper.pid") > 0 && s.recordedPid("daemon.pid") > 0; }, 10000));
+    running.signal(SIGKILL);
+    running.waitExit();
+    EXPECT_TRUE(waitFor([&] { return processGone(compiler); }, 5000));
+    for (const char* name : {"helper.pid", "daemon.pid"})
+        EXPECT_TRUE(waitFor([&] { return processGone(s.recordedPid(name)); }, 5000)) << name;
+}
+
+}  // namespace
