@@ -201,15 +201,24 @@ TEST_F(SecondInstance, AStuckLockHolderHoldsUpAStartForAboutTwoSecondsOnly) {
     EXPECT_TRUE(f.stdErr.contains(QStringLiteral("%1 is still held by process %2").arg(lock).arg(::getpid()).toUtf8()))
         << f.stdErr.constData();
 
-    // A termination signal during the wait ends the start at once.
-    QProcess waiting;
-    waiting.setProcessEnvironment(offscreenEnvironment());
-    waiting.start(zek, {"/m/a.mml"});
-    ASSERT_TRUE(waiting.waitForStarted());
-    ASSERT_TRUE(waitFor([&] { return hasOpen(waiting.processId(), lock); }, 10000));
-    ::kill(static_cast<pid_t>(waiting.processId()), SIGTERM);
-    ASSERT_TRUE(waiting.waitForFinished(10000));
-    EXPECT_EQ(waiting.exitStatus(), QProcess::CrashExit) << "ended by the signal, not by the time limit";
+    // A termination signal during the wait ends the start at once. On a
+    // loaded machine the start may reach its time limit before the signal
+    // lands; that attempt proves nothing, and another is made.
+    bool endedBySignal = false;
+    for (int attempt = 0; attempt < 5 && !endedBySignal; ++attempt) {
+        QProcess waiting;
+        waiting.setProcessEnvironment(offscreenEnvironment());
+        waiting.start(zek, {"/m/a.mml"});
+        ASSERT_TRUE(waiting.waitForStarted());
+        ASSERT_TRUE(waitFor([&] { return hasOpen(waiting.processId(), lock); }, 10000));
+        ::kill(static_cast<pid_t>(waiting.processId()), SIGTERM);
+        ASSERT_TRUE(waiting.waitForFinished(10000)) << "a signal during the wait is not held back";
+        endedBySignal = waiting.exitStatus() == QProcess::CrashExit;
+        if (!endedBySignal) {
+            ASSERT_TRUE(waiting.readAllStandardError().contains("still held")) << "only the time limit may come first";
+        }
+    }
+    EXPECT_TRUE(endedBySignal);
     ::close(fd);
     EXPECT_FALSE(block->compileRequest());
 }
