@@ -211,7 +211,7 @@ TEST_F(SecondInstance, AStuckLockHolderHoldsUpAStartForAboutTwoSecondsOnly) {
         waiting.start(zek, {"/m/a.mml"});
         ASSERT_TRUE(waiting.waitForStarted());
         ASSERT_TRUE(waitFor([&] { return hasOpen(waiting.processId(), lock); }, 10000));
-        ::kill(static_cast<pid_t>(waiting.processId()), SIGTERM);
+        signalProcess(waiting.processId(), SIGTERM);
         ASSERT_TRUE(waiting.waitForFinished(10000)) << "a signal during the wait is not held back";
         endedBySignal = waiting.exitStatus() == QProcess::CrashExit;
         if (!endedBySignal) {

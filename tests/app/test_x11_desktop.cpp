@@ -74,7 +74,7 @@ TEST(X11Desktop, AFirstStartLeavesOutANameItCannotTakeAndSaysWhy) {
             15000))
             << c.what << ": a message box says why";
         EXPECT_FALSE(QFile::exists(work + "/argv.rec")) << c.what << ": nothing is compiled";
-        ::kill(static_cast<pid_t>(zek.processId()), SIGTERM);
+        signalProcess(zek.processId(), SIGTERM);
         ASSERT_TRUE(zek.waitForFinished(15000));
         EXPECT_EQ(zek.exitCode(), 0);
         EXPECT_TRUE(zek.readAllStandardError().contains(c.line)) << c.what;

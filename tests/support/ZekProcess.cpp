@@ -93,7 +93,12 @@ bool RunningZek::waitReady(int timeoutMs) {
 
 qint64 RunningZek::pid() const { return process_->processId(); }
 
-void RunningZek::signal(int sig) { ::kill(static_cast<pid_t>(process_->processId()), sig); }
+void RunningZek::signal(int sig) { signalProcess(process_->processId(), sig); }
+
+void signalProcess(qint64 pid, int sig) {
+    if (pid > 0)
+        ::kill(static_cast<pid_t>(pid), sig);
+}
 
 int RunningZek::waitExit(int timeoutMs) {
     if (process_->state() != QProcess::NotRunning && !process_->waitForFinished(timeoutMs)) {

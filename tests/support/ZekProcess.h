@@ -59,6 +59,11 @@ private:
     QString runtimeDir_;
 };
 
+// Sends `sig` to the process `pid`, and to nothing when there is no process:
+// QProcess says 0 once its process has ended, and kill(0) would signal the
+// whole process group, the test runner with it.
+void signalProcess(qint64 pid, int sig);
+
 // True while some process holds the exclusive lock of the block in this folder.
 bool blockHeld(const QString& runtimeDir);
 
