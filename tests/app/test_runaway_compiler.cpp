@@ -11,21 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 
 using namespace zek::test;
 
 namespace {
-
-// Gone, or a zombie about to be collected: either way no longer running.
-bool processGone(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    const char state = close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
-    return state == 'Z' || state == 'X';
-}
 
 // The peak memory of a running process, in MiB.
 qint64 peakMemoryMiB(qint64 pid) {
@@ -61,12 +51,31 @@ struct Scene {
 
     qint64 recordedPid(const char* name) const { return readFile(work + '/' + name).trimmed().toLongLong(); }
 
+    RunningZek& start(const char* mode, int timerExit, const QProcessEnvironment& env = offscreenEnvironment()) {
+        useCompiler(mode, timerExit);
+        running = std::make_unique<RunningZek>(zek, home, env, QStringList(), work);
+        EXPECT_TRUE(running->waitReady());
+        return *running;
+    }
+    std::unique_ptr<RunningZek> running;
+
     // Hands a compile of the song to the running instance and waits until
-    // the compiler has written its pid.
-    qint64 compileAndWaitForTheCompiler() {
+    // the compiler has written its pid (and, with `helpers`, those of the
+    // helpers it detaches).
+    qint64 compileAndWaitForTheCompiler(bool helpers = false) {
         EXPECT_EQ(runZek(zek, {song}, work).exitCode, 1);
-        EXPECT_TRUE(waitFor([&] { return recordedPid("child.pid") > 0; }, 10000));
+        EXPECT_TRUE(waitFor(
+            [&] {
+                return recordedPid("child.pid") > 0 &&
+                       (!helpers || (recordedPid("helper.pid") > 0 && recordedPid("daemon.pid") > 0));
+            },
+            10000));
         return recordedPid("child.pid");
+    }
+
+    void expectHelpersGone() const {
+        for (const char* name : {"helper.pid", "daemon.pid"})
+            EXPECT_TRUE(waitFor([&] { return processGone(recordedPid(name)); }, 5000)) << name;
     }
 };
 
@@ -76,9 +85,7 @@ TEST(RunawayCompiler, AFloodStopsInTimeAndLeavesABoundedMemoAndLog) {
         GTEST_SKIP() << x.skipReason().toStdString();
     Scene s;
     const int limit = 3;
-    s.useCompiler("floodlines", limit);
-    RunningZek running(s.zek, s.home, x.environment(), {}, s.work);
-    ASSERT_TRUE(running.waitReady());
+    RunningZek& running = s.start("floodlines", limit, x.environment());
 
     const qint64 compiler = s.compileAndWaitForTheCompiler();
     ASSERT_GT(compiler, 0);
@@ -119,30 +126,22 @@ TEST(RunawayCompiler, AFloodStopsInTimeAndLeavesABoundedMemoAndLog) {
 
 TEST(RunawayCompiler, WhatItDetachedGoesWithItAtTheTimeOut) {
     Scene s;
-    s.useCompiler("setsid", 2);
-    RunningZek running(s.zek, s.home, {}, s.work);
-    ASSERT_TRUE(running.waitReady());
-    const qint64 compiler = s.compileAndWaitForTheCompiler();
-    ASSERT_TRUE(waitFor([&] { return s.recordedPid("helper.pid") > 0 && s.recordedPid("daemon.pid") > 0; }, 10000));
+    RunningZek& running = s.start("setsid", 2);
+    const qint64 compiler = s.compileAndWaitForTheCompiler(true);
     ASSERT_TRUE(waitFor([&] { return processGone(compiler); }, 15000));
-    for (const char* name : {"helper.pid", "daemon.pid"})
-        EXPECT_TRUE(waitFor([&] { return processGone(s.recordedPid(name)); }, 5000)) << name;
+    s.expectHelpersGone();
     running.signal(SIGTERM);
     EXPECT_EQ(running.waitExit(), 0);
 }
 
 TEST(RunawayCompiler, TheCompilerAndItsHelpersDieWithZek) {
     Scene s;
-    s.useCompiler("setsid", 600);
-    RunningZek running(s.zek, s.home, {}, s.work);
-    ASSERT_TRUE(running.waitReady());
-    const qint64 compiler = s.compileAndWaitForTheCompiler();
-    ASSERT_TRUE(waitFor([&] { return s.recordedPid("helper.pid") > 0 && s.recordedPid("daemon.pid") > 0; }, 10000));
+    RunningZek& running = s.start("setsid", 600);
+    const qint64 compiler = s.compileAndWaitForTheCompiler(true);
     running.signal(SIGKILL);
     running.waitExit();
     EXPECT_TRUE(waitFor([&] { return processGone(compiler); }, 5000));
-    for (const char* name : {"helper.pid", "daemon.pid"})
-        EXPECT_TRUE(waitFor([&] { return processGone(s.recordedPid(name)); }, 5000)) << name;
+    s.expectHelpersGone();
 }
 
 }  // namespace

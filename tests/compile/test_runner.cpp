@@ -41,17 +41,6 @@ QStringList splitNul(const QByteArray& bytes) {
     return out;
 }
 
-// Gone, or a zombie waiting for init: either way no longer running.
-bool processGone(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    const char state = close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
-    return state == 'Z' || state == 'X';
-}
-
 class RunnerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -242,7 +231,7 @@ TEST_F(RunnerTest, StopsACompilerPastItsLimitWithEverythingItStarted) {
         for (const char* f : c.pidFiles) {
             const qint64 pid = recordedPid(f);
             ASSERT_GT(pid, 0) << f;
-            EXPECT_TRUE(processGone(pid)) << f << " " << pid;
+            EXPECT_TRUE(test::processGone(pid)) << f << " " << pid;
         }
         EXPECT_TRUE(noChildrenLeft());
     }

@@ -39,6 +39,16 @@ void ScopedEnv::unset(const char* name) {
     ::unsetenv(name);
 }
 
+bool processGone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    const char state = close >= 0 && close + 2 < text.size() ? text[close + 2] : '?';
+    return state == 'Z' || state == 'X';
+}
+
 IsolatedHome::IsolatedHome() {
     for (const char* sub : {"home", "config", "runtime", "state", "data", "tmp", "program"})
         QDir().mkpath(dir_.path() + "/" + sub);

@@ -59,6 +59,10 @@ private:
     bool ok_ = false;
 };
 
+// True when the process is gone, or a zombie about to be collected: either
+// way no longer running.
+bool processGone(qint64 pid);
+
 // Small file helpers for fixtures.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
