@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -84,7 +85,7 @@ TEST(RunawayCompiler, AFloodStopsInTimeAndLeavesABoundedMemoAndLog) {
     if (!x.ok())
         GTEST_SKIP() << x.skipReason().toStdString();
     Scene s;
-    const int limit = 3;
+    const int limit = 5;
     RunningZek& running = s.start("floodlines", limit, x.environment());
 
     const qint64 compiler = s.compileAndWaitForTheCompiler();
@@ -116,7 +117,9 @@ TEST(RunawayCompiler, AFloodStopsInTimeAndLeavesABoundedMemoAndLog) {
         if (l.endsWith('\r'))
             l.chop(1);
     EXPECT_TRUE(lines.front().startsWith("song.mml:1:1: error: no such command")) << "the first error is kept";
-    EXPECT_TRUE(lines[1000].startsWith("… ") && lines[1000].endsWith(" 行省略 …")) << "where lines were left out";
+    const auto isMarker = [](const QByteArray& l) { return l.startsWith("… ") && l.endsWith(" 行省略 …"); };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), isMarker), 1)
+        << "one line says where lines were left out (the log has " << log.size() << " bytes)";
     EXPECT_EQ(lines.back(), QStringLiteral("強制中断ﾀｲﾏｰにてｺﾝﾊﾟｲﾙを中止しました。").toUtf8());
     EXPECT_TRUE(lines[lines.size() - 2].startsWith("song.mml:1:1: error:")) << "the newest output is kept";
 
