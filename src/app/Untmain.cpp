@@ -786,7 +786,7 @@ void TfrmMain::sendSstp(const QString& script) {
 
 void TfrmMain::forceReturnWindowToFront() { forceForeground(block_.hwndReturn()); }
 
-QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\r\n"); }
+QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\n"); }
 
 // --- Window events ----------------------------------------------------------------
 

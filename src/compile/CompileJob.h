@@ -40,7 +40,7 @@ public:
 
     // Editor hand-off.
     virtual void forceReturnWindowToFront() = 0;  // hwndReturn of the hand-off block
-    virtual QByteArray outputLog() const = 0;     // the memo's lines, each ended by CR LF
+    virtual QByteArray outputLog() const = 0;     // the memo's lines, each ended by LF
 };
 
 // The MIDI name for a source: the extension of the file-name part replaced by

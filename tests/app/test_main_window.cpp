@@ -302,6 +302,18 @@ TEST_F(MainWindowTest, CompileOutputAppearsInTheMemo) {
     EXPECT_EQ(w->windowTitle(), "ZEK - MMLコンパイラ支援ツール") << "the caption is restored";
 }
 
+TEST_F(MainWindowTest, TheLogHandedToTheEditorHasLinuxLineEnds) {
+    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    normalRun("option0=exit3\nexeceditor=" + test::fixture("compilers/record-launch.sh").toUtf8() + "\n");
+    auto w = window();
+    test::writeFile(work + "/e.smc", "c");
+    w->SetSourceFile(work + "/e.smc", QString());
+    w->mnuSmcClick();
+    w->mnuTagClick();
+    ASSERT_TRUE(test::waitForFile(home.path("editor.rec")));
+    EXPECT_EQ(test::readFile(home.programDir() + "/SPICE.ERR"), "one\ntwo\n");
+}
+
 }  // namespace
 
 namespace {

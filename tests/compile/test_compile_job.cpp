@@ -70,7 +70,7 @@ public:
     QByteArray outputLog() const override {
         QByteArray out;
         for (const QString& l : memo)
-            out += l.toUtf8() + "\r\n";
+            out += l.toUtf8() + "\n";
         return out;
     }
 
@@ -338,13 +338,13 @@ TEST_F(EditorTest, ParameterWordsThenTheFileAsOneArgument) {
     EXPECT_EQ(launched(), (QStringList{editor, "-r"})) << "an empty source box gives only the parameters";
 }
 
-TEST_F(EditorTest, TheLogIsTheMemoInUtf8WithCrLf) {
+TEST_F(EditorTest, TheLogIsTheMemoInUtf8WithLf) {
     host.memo = QStringList{"a.mml:3:5: error: 不明なコマンド", "", "done"};
     s.show = 1;
     compile::OpenInEditor(s, host, std::nullopt);
     const QString log = home.programDir() + "/SPICE.ERR";
     EXPECT_EQ(launched(), (QStringList{editor, log}));
-    EXPECT_EQ(readFile(log), QByteArray("a.mml:3:5: error: 不明なコマンド\r\n\r\ndone\r\n"));
+    EXPECT_EQ(readFile(log), QByteArray("a.mml:3:5: error: 不明なコマンド\n\ndone\n"));
     EXPECT_TRUE(host.has("force-return"));
 }
 
@@ -355,7 +355,7 @@ TEST_F(EditorTest, AnUnwritableProgramFolderWritesTheLogInTheStateFolder) {
     compile::OpenInEditor(s, host, std::nullopt);
     const QString fallback = home.stateHome() + "/zek/SPICE.ERR";
     EXPECT_EQ(launched(), (QStringList{editor, fallback}));
-    EXPECT_EQ(readFile(fallback), "new\r\n");
+    EXPECT_EQ(readFile(fallback), "new\n");
 }
 
 TEST_F(EditorTest, MissingEditorOrNoSettingsYet) {
