@@ -350,7 +350,7 @@ void TfrmMain::FormDestroy() {
     timTimer->stop();
     removeTrayIcon();
     StopPlay();
-    compile::RemoveStagedFiles(settings, programFolder_, compilerLibrary_);
+    compile::RemoveStagedFiles(compilerLibrary_);
     if (!tempDir.isEmpty())
         compile::DeleteFolderTree(tempDir + QStringLiteral("*.*"));
     settings.left = pos().x();
