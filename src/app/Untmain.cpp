@@ -518,7 +518,7 @@ void TfrmMain::mnuRetClick() { forceForeground(block_.hwndReturn()); }
 void TfrmMain::mnuTagClick() { OpenInEditor(std::nullopt); }
 
 void TfrmMain::mnuSmcClick() {
-    SetSourceFile(edtFnameSmc->text(), edtFnameMid->text());
+    job_.SetSourceFileFromBoxes();
     RunCompile();
 }
 

@@ -144,6 +144,40 @@ TEST_F(CompileJobTest, SetSourceFileTakesTheStampAndFillsTheBoxes) {
     EXPECT_EQ(host.events.last(), "clear");
 }
 
+TEST_F(CompileJobTest, ASourceTypedIntoTheBoxGetsItsOwnMidiNameAndATypedMidiNameStays) {
+    job.SetSourceFile(home.path("saints.mml"), QString());
+    host.source = home.path("ode-to-joy.mml");  // typed over the old name
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("ode-to-joy.mid"));
+
+    host.midi = "/typed/out.mid";
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/typed/out.mid") << "a MIDI name the user typed";
+    host.source = home.path("third.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/typed/out.mid") << "a typed MIDI name stays with a typed source too";
+
+    job.SetSourceFile(home.path("a.mml"), "/given/b.mid");
+    host.source = home.path("c.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/given/b.mid") << "a MIDI name handed over with the source";
+
+    host.midi.clear();
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("c.mid")) << "an empty box is derived";
+}
+
+TEST_F(CompileJobTest, AnUpperCasedDerivedNameIsStillDerivedForTheNextTypedSource) {
+    s.ooji = 1;
+    job.SetSourceFile(home.path("saints.mml"), QString());
+    file("saints.mid", "MThd");
+    job.HandleCompileOutcome(CompileOutcome{false, 0});
+    ASSERT_EQ(host.midi, home.path("SAINTS.MID"));
+    host.source = home.path("ode.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("ode.mid"));
+}
+
 TEST_F(CompileJobTest, ExtensionCheckIsOnTheUpperCasedExtension) {
     struct Case {
         int kind;
