@@ -39,6 +39,8 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <limits>
+
 namespace zek::app {
 
 bool handoffGuard = false;
@@ -85,6 +87,7 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
     e->setObjectName(QString::fromLatin1(name));
     e->setToolTip(hint);
     e->resize(width, 22);
+    e->setMaxLength(std::numeric_limits<int>::max());  // texts reach the compiler whole, never cut at 32767
     return e;
 }
 

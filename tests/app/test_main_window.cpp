@@ -314,6 +314,16 @@ TEST_F(MainWindowTest, ASourceTypedIntoTheBoxIsCompiledIntoItsOwnMidiFile) {
     EXPECT_TRUE(test::readFile(work + "/argv.rec").endsWith((work + "/ode.mid").toUtf8() + '\0'));
 }
 
+TEST_F(MainWindowTest, ALongOptionTextReachesTheCompilerWhole) {
+    const QByteArray word(100000, 'o');  // past a line edit's default 32767, within the system's 128 KiB
+    normalRun("option0=record -" + word + "\n");
+    auto w = window();
+    test::writeFile(work + "/e.smc", "c");
+    w->SetSourceFile(work + "/e.smc", QString());
+    w->mnuSmcClick();
+    EXPECT_TRUE(test::readFile(work + "/argv.rec").contains('\0' + QByteArray("-") + word + '\0'));
+}
+
 TEST_F(MainWindowTest, TheLogHandedToTheEditorHasLinuxLineEnds) {
     home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
     normalRun("option0=exit3\nexeceditor=" + test::fixture("compilers/record-launch.sh").toUtf8() + "\n");
