@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -26,8 +27,13 @@ class QToolButton;
 namespace zek::ui {
 class OutputMemo;
 }
+namespace zek::settings {
+class SettingsCommands;
+}
 
 namespace zek::app {
+
+class MainSettingsHost;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
@@ -226,6 +232,8 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    std::unique_ptr<MainSettingsHost> settingsHost_;
+    std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;
     bool destroyed_ = false;
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)
