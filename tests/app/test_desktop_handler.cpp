@@ -27,6 +27,7 @@ protected:
     QString record = home.path("opened.rec");
 
     void SetUp() override {
+        ASSERT_FALSE(HasFailure()) << "the X desktop: " << x.skipReason().toStdString();
         if (!x.ok())
             GTEST_SKIP() << x.skipReason().toStdString();
         ASSERT_FALSE(QStandardPaths::findExecutable("xdg-open").isEmpty()) << "scripts/setup.sh installs xdg-utils";
