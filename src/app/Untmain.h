@@ -3,6 +3,7 @@
 #include "app/SharedHandoffBlock.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
+#include "playback/Playback.h"
 #include "platform/DesktopWindows.h"
 #include "settings/Settings.h"
 
@@ -19,7 +20,6 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMenu;
-class QScrollBar;
 class QTimer;
 class QToolButton;
 
@@ -29,13 +29,15 @@ class OutputMemo;
 
 namespace zek::app {
 
+class SeekBar;
+
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
 // Process-wide flags.
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QWidget, public compile::CompileHost {
+class TfrmMain final : public QWidget, public compile::CompileHost, public playback::PlaybackHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -80,7 +82,7 @@ public:
     QToolButton* sbtTag = nullptr;
     QToolButton* sbtSmc = nullptr;
     QToolButton* sbtRun = nullptr;
-    QScrollBar* scbPlay = nullptr;
+    SeekBar* scbPlay = nullptr;
     QWidget* tolSub = nullptr;
     QLineEdit* edtFnameSmc = nullptr;
     QLineEdit* edtFnameMid = nullptr;
@@ -91,8 +93,6 @@ public:
 
     // --- State --------------------------------------------------------------
     settings::Settings settings;
-    int playState = 0;  // 0 idle, 1 starting, 2 playing
-    bool seekDragging = false;
     int designWidth = 0;
     int designHeight = 0;
     int designFnameWidth = 0;
@@ -149,6 +149,7 @@ public:
     void mnuVerClick();
     void mnuRestoreClick();
     void pumExitClick();
+    void scbPlayScroll(int code);
 
     // --- Operations other parts call ---------------------------------------
     void SetSourceFile(const QString& source, const QString& midi);
@@ -159,6 +160,8 @@ public:
     void PlayTick();
     void PlayWave(int which);
     void PrepareWave(int which, const QString& path);
+    // The built-in player (playState, seekDragging) and the sound cues.
+    playback::Playback& player() { return playback_; }
     void WallpaperTick();
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
@@ -203,6 +206,14 @@ public:
     void forceReturnWindowToFront() override;
     QByteArray outputLog() const override;
 
+    // --- playback::PlaybackHost ---------------------------------------------
+    QString tempFolder() const override { return tempDir; }
+    void setSeekBarEnabled(bool enabled) override;
+    void setSeekBarRange(int maximum, int largeChange, int smallChange) override;
+    int seekBarPosition() const override;
+    void setSeekBarPosition(int position) override;
+    void setRunGlyph(bool stop) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -226,6 +237,7 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    playback::Playback playback_;
     bool startMinimised_ = false;
     bool destroyed_ = false;
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)
