@@ -1,5 +1,6 @@
 #pragma once
 // TfrmMain: ZEK's only permanent window and the owner of its run-time state.
+#include "app/SeekBar.h"
 #include "app/SharedHandoffBlock.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
@@ -28,8 +29,6 @@ class OutputMemo;
 }
 
 namespace zek::app {
-
-class SeekBar;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 

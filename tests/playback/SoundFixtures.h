@@ -48,6 +48,14 @@ inline QString writeTone(const QString& path, uint32_t ms) {
     return writeSong(path, {{0, 0xC0, 80}, {0, 0x90, 69, 110}, {ms, 0x80, 69, 0}}, ms);
 }
 
+// A song whose last track breaks off in the middle.
+inline QString writeDamagedSong(const QString& path) {
+    QByteArray bytes = readFile(writeTone(path, 1000));
+    bytes.chop(5);
+    writeFile(path, bytes);
+    return path;
+}
+
 // A mono 16-bit sine wave of `ms` milliseconds.
 inline QString writeSine(const QString& path, int ms, int rate = 44100, double hz = 660) {
     SF_INFO info{};

@@ -151,7 +151,7 @@ TEST_F(PlaybackTest, AFailedOpenPlaysTheErrorCueTellsTheMascotAndSaysSo) {
         QString file;
         bool noOutput;
     };
-    writeFile(path("corrupt.mid"), "MThd\0\0\0\6\0\1\0\1\1\xE0MTrk\0\0\1\0garbage");
+    writeDamagedSong(path("corrupt.mid"));
     writeFile(path("empty.mid"), {});
     const QString good = writeTone(path("good.mid"), 1000);
     for (const Case& c : {Case{"corrupt", path("corrupt.mid"), false}, Case{"empty", path("empty.mid"), false},
