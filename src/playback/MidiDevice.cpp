@@ -13,7 +13,7 @@ namespace zek::playback {
 
 struct MidiDevice::Engine : AudioSource {
     MidiSong song;
-    fluid_settings_t* settings = nullptr;
+    std::unique_ptr<Synth> owner;
     fluid_synth_t* synth = nullptr;
     std::unique_ptr<AudioStream> stream;
     double rate = 44100;
@@ -27,13 +27,7 @@ struct MidiDevice::Engine : AudioSource {
     size_t next = 0;                  // the first event not yet sent
     std::atomic<uint64_t> frame{0};   // frames played since the start of the song
 
-    ~Engine() override {
-        stream.reset();  // the audio thread ends before the synthesiser goes
-        if (synth)
-            delete_fluid_synth(synth);
-        if (settings)
-            delete_fluid_settings(settings);
-    }
+    ~Engine() override { stream.reset(); }  // the audio thread ends before the synthesiser goes
 
     uint64_t frameAt(uint32_t tick) const { return uint64_t(song.tempo.msAt(tick) * rate / 1000.0); }
 
@@ -104,44 +98,54 @@ MidiDevice::MidiDevice(QString soundFont) : soundFont_(std::move(soundFont)) {}
 MidiDevice::~MidiDevice() = default;
 
 QString MidiDevice::defaultSoundFont() {
+    // FluidSynth's own default first (a distribution may point it at an SF3
+    // file), then the system's usual General MIDI soundfont.
+    QString configured;
     FluidErrors errors;
-    fluid_settings_t* settings = new_fluid_settings();
-    if (!settings)
-        return {};
-    char* path = nullptr;
-    QString result;
-    if (fluid_settings_getstr_default(settings, "synth.default-soundfont", &path) == FLUID_OK && path)
-        result = QFile::decodeName(path);
-    delete_fluid_settings(settings);
-    return result;
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+        char* path = nullptr;
+        if (fluid_settings_getstr_default(settings, "synth.default-soundfont", &path) == FLUID_OK && path)
+            configured = QFile::decodeName(path);
+        delete_fluid_settings(settings);
+    }
+    for (const QString& candidate : {configured, QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2")})
+        if (!candidate.isEmpty() && QFile::exists(candidate))
+            return candidate;
+    return configured;
+}
+
+QString MidiDevice::soundFont() const { return soundFont_.isEmpty() ? defaultSoundFont() : soundFont_; }
+
+void MidiDevice::prepare() {
+    if (!engine_)
+        pool_.prepare(soundFont());
 }
 
 void MidiDevice::open(const QString& file) {
     close();
     auto engine = std::make_unique<Engine>();
     engine->song = loadMidiSong(QFile::encodeName(file).toStdString());
-
-    FluidErrors errors;
-    engine->settings = new_fluid_settings();
-    if (!engine->settings)
-        throw DeviceError(errors.text("cannot create the synthesizer's settings"));
-    fluid_settings_getnum(engine->settings, "synth.sample-rate", &engine->rate);
-    engine->synth = new_fluid_synth(engine->settings);
-    if (!engine->synth)
-        throw DeviceError(errors.text("cannot create the synthesizer"));
-    const QString soundFont = soundFont_.isEmpty() ? defaultSoundFont() : soundFont_;
-    if (soundFont.isEmpty())
-        throw DeviceError("no soundfont: FluidSynth names no default soundfont");
-    if (fluid_synth_sfload(engine->synth, QFile::encodeName(soundFont).constData(), 1) == FLUID_FAILED)
-        throw DeviceError(errors.text("cannot load the soundfont " + QFile::encodeName(soundFont).toStdString()));
-
+    engine->owner = pool_.take(soundFont());
+    engine->synth = engine->owner->synth;
+    engine->rate = engine->owner->rate;
     engine->lengthMs = engine->song.lengthMs();
     engine->lengthFrames = engine->frameAt(engine->song.lengthTicks);
-    engine->stream = std::make_unique<AudioStream>(engine->rate, *engine);
+    try {
+        engine->stream = std::make_unique<AudioStream>(engine->rate, *engine);
+    } catch (const DeviceError&) {
+        pool_.give(std::move(engine->owner));
+        throw;
+    }
     engine_ = std::move(engine);
 }
 
-void MidiDevice::close() { engine_.reset(); }
+void MidiDevice::close() {
+    if (!engine_)
+        return;
+    engine_->stream.reset();
+    pool_.give(std::move(engine_->owner));
+    engine_.reset();
+}
 
 MidiDevice::Engine& MidiDevice::opened() const {
     if (!engine_)

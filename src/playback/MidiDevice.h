@@ -5,6 +5,7 @@
 // from the file's tempo map.
 #include "playback/AudioOutput.h"
 #include "playback/MidiSong.h"
+#include "playback/SynthPool.h"
 
 #include <QString>
 
@@ -21,8 +22,9 @@ public:
     MidiDevice(const MidiDevice&) = delete;
     MidiDevice& operator=(const MidiDevice&) = delete;
 
-    // Loads the file, the soundfont and opens the audio output, stopped at
-    // position 0; an open device is closed first. Throws DeviceError (the
+    // Loads the file, the soundfont (unless kept from the last play) and
+    // opens the audio output, stopped at position 0; an open device is
+    // closed first. Throws DeviceError (the
     // device then is closed).
     void open(const QString& file);
     void close();  // nothing when not open
@@ -37,14 +39,20 @@ public:
     // The position, at most the length; 0 when not open.
     int64_t position() const;
 
+    // Loads the soundfont ahead, on a thread of its own, so that the next
+    // open starts at once. Nothing while open.
+    void prepare();
+
     // FluidSynth's default soundfont on this system.
     static QString defaultSoundFont();
 
 private:
     struct Engine;
     Engine& opened() const;
+    QString soundFont() const;
 
     QString soundFont_;
+    SynthPool pool_;  // destroyed after the engine: a closing play gives its synthesiser back
     std::unique_ptr<Engine> engine_;
 };
 

@@ -66,6 +66,11 @@ void Playback::RunCommand() {
 }
 
 void Playback::PlayTick() {
+    // The built-in player's first play need not wait for the soundfont.
+    if (!prepared_ && settings_.play == 1 && playState_ == 0) {
+        prepared_ = true;
+        mplMain_.prepare();
+    }
     if (playState_ != 0 && mplMain_.isOpen()) {
         const int64_t length = mplMain_.length();
         if (length > 0 && mplMain_.position() >= length)

@@ -78,6 +78,7 @@ private:
     WaveDevice mplError_;
     int playState_ = 0;
     bool seekDragging_ = false;
+    bool prepared_ = false;  // the soundfont has been loaded ahead
 };
 
 // The memo line and the messages of playback.

@@ -166,6 +166,34 @@ TEST_F(MidiDeviceTest, SeekGivesEveryChannelItsStateThereAndLeavesNoNoteOn) {
     EXPECT_LT(brightness(rec.samples(from, to), 1) * 3, brightness(square, 0));
 }
 
+TEST_F(MidiDeviceTest, TheSynthesiserKeptFromAPlayStartsTheNextOneFresh) {
+    // The first song turns channel 1 to a flute on the right and holds a
+    // note; the second sets nothing, so it must sound in the middle.
+    const QString first = writeSong(path("first.mid"),
+                                    {{0, 0xC0, 73}, {0, 0xB0, 10, 127}, {0, 0x90, 69, 110}, {3000, 0x80, 69, 0}}, 3000);
+    const QString second = writeSong(path("second.mid"), {{0, 0x90, 69, 110}, {3000, 0x80, 69, 0}}, 3000);
+    MidiDevice device;
+    device.prepare();
+    device.open(first);
+    device.play();
+    ASSERT_TRUE(waitForPosition(device, 500));
+    device.close();
+    PulseRecording rec(server);
+    ASSERT_TRUE(rec.ok());
+    const int64_t mark = rec.frames();
+    device.open(second);
+    device.play();
+    ASSERT_TRUE(waitForPosition(device, 1000));
+    const int64_t onset = rec.firstLoudFrame(mark, kSound);
+    ASSERT_GE(onset, 0);
+    const int64_t from = onset + PulseRecording::framesFor(100);
+    const int64_t to = onset + PulseRecording::framesFor(500);
+    const double left = rec.rms(from, to, 0);
+    const double right = rec.rms(from, to, 1);
+    EXPECT_GT(left, right / 2);
+    EXPECT_GT(right, left / 2);
+}
+
 TEST_F(MidiDeviceTest, KeepsWhatItLoadedWhenTheFileIsReplaced) {
     const QString file = writeTone(path("song.mid"), 3000);
     MidiDevice device;
@@ -207,6 +235,7 @@ TEST_F(MidiDeviceTest, FailedOpensRaiseTheLibrarysWordsAndLeaveNothingOpen) {
         if (c.noOutput)
             useNoAudioOutput(env, home.root());
         MidiDevice device(c.soundFont);
+        device.prepare();  // a soundfont loaded ahead fails the same way
         try {
             device.open(c.file);
             ADD_FAILURE() << "opened";
