@@ -1,5 +1,6 @@
 #include "app/Untmain.h"
 
+#include "app/MainSettingsHost.h"
 #include "app/SeekBar.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
@@ -13,8 +14,10 @@
 #include "platform/PrivateDir.h"
 #include "settings/OldInstallation.h"
 #include "settings/RecentFiles.h"
+#include "settings/SettingsCommands.h"
 #include "settings/SettingsStore.h"
 #include "settings/ShellShortcuts.h"
+#include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/OutputMemo.h"
 #include "ui/ToolGlyphs.h"
@@ -26,7 +29,6 @@
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -93,7 +95,9 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
-      playback_(settings, *this) {
+      playback_(settings, *this), settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+      settingsCommands_(std::make_unique<settings::SettingsCommands>(
+          settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -108,7 +112,9 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     timTimer = new QTimer(this);
     timTimer->setObjectName(QStringLiteral("timTimer"));
     timTimer->setInterval(100);
-    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer);
+    // Queued: a Qt timer does not fire again while its own handler runs, so a
+    // tick that opens a message box would stop the tick until it closes.
+    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer, Qt::QueuedConnection);
 
     resize(kDesignClientWidth, kDesignClientHeight + menuBarHeight());
     qApp->installEventFilter(this);
@@ -397,10 +403,7 @@ void TfrmMain::FormPaint() {
     });
 }
 
-void TfrmMain::firstRunHook() {
-    // The first-run compiler choice opens here once it exists; until then the
-    // stored defaults stand and the first save makes later starts normal ones.
-}
+void TfrmMain::firstRunHook() { settingsCommands_->firstRun(); }
 
 // --- The tick -------------------------------------------------------------------
 
@@ -448,14 +451,20 @@ void TfrmMain::sourceWatchTick() {
 }
 
 void TfrmMain::handoffTick() {
+    // A tick nested in a message box of the action may carry the request out
+    // again and clear it; the flag is then a later request's, and stays.
     if (block_.compileRequest()) {
+        const unsigned run = compileRequestsRun_;
         SetSourceFile(block_.fnameSmc(), block_.fnameMid());
         RunCompile();
-        block_.setCompileRequest(false);
+        if (run == compileRequestsRun_++)
+            block_.setCompileRequest(false);
     }
     if (block_.playRequest()) {
+        const unsigned run = playRequestsRun_;
         StartPlayer();
-        block_.setPlayRequest(false);
+        if (run == playRequestsRun_++)
+            block_.setPlayRequest(false);
     }
     if (block_.command() != 0 && !handoffGuard) {
         handoffGuard = true;
@@ -475,21 +484,11 @@ void TfrmMain::handoffTick() {
 
 void TfrmMain::mnuSelectClick() {
     const compile::CompilerKindInfo& info = compile::compilerKindInfo(settings.compiler);
-    const QString name = edtFnameSmc->text();
-    QFileDialog dialog(this, info.openTitle);
-    dialog.setObjectName(QStringLiteral("dlgOpen"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(compile::qtFileFilter(info.openFilter));
-    if (name.isEmpty() || name.endsWith('/')) {
-        if (!name.isEmpty())
-            dialog.setDirectory(name);
-    } else {
-        dialog.setDirectory(folderOrCurrent(name));
-        dialog.selectFile(name);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString chosen = ui::chooseOpenFile(this, QStringLiteral("dlgOpen"), info.openTitle, info.openFilter,
+                                              edtFnameSmc->text());
+    if (chosen.isEmpty())
         return;
-    SetSourceFile(dialog.selectedFiles().first(), QString());
+    SetSourceFile(chosen, QString());
     if (settings.auto_ == 1)
         RunCompile();
 }
@@ -526,9 +525,7 @@ void TfrmMain::mnuSmcClick() {
 
 void TfrmMain::mnuRunClick() { playback_.RunCommand(); }
 
-void TfrmMain::mnuInitClick() {
-    // The settings dialog opens here once it exists.
-}
+void TfrmMain::mnuInitClick() { settingsCommands_->openSettings(); }
 
 void TfrmMain::mnuWindowSizeClick() {
     if (ui::ShowMessageBox(this, kAskWindowSize, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
@@ -537,20 +534,7 @@ void TfrmMain::mnuWindowSizeClick() {
 }
 
 void TfrmMain::mnuCompilerClick(int tag) {
-    // The click toggled the item's mark; the marks follow `compiler` only.
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (tag == settings.compiler)
-        return;
-    const QString question = QStringLiteral("コンパイラを ") + mnuCompilers[static_cast<size_t>(tag)]->toolTip() +
-                             QStringLiteral(" に変更します。\nよろしいですか？");
-    if (ui::ShowMessageBox(this, question, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
-        return;
-    settings.compiler = tag;
-    const settings::Settings copy = settings;
-    apply(true, copy);
-    settings::SettingsStore(programFolder_).save(settings);
-    mnuInitClick();
+    settingsCommands_->switchCompiler(tag, mnuCompilers[static_cast<size_t>(tag)]->toolTip());
 }
 
 void TfrmMain::mnuReadmeClick() { compile::ShellOpen(programFolder_ + QStringLiteral("/README.TXT"), QString()); }
@@ -591,26 +575,7 @@ void TfrmMain::WallpaperTick() {
 }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
-    const QString option = settings.option(settings.compiler);
-    if (!changesOnly || edtOption->text() != option)
-        edtOption->setText(option);
-    if (!changesOnly || settings.stay != previous.stay)
-        setTopmost(settings.stay == 1);
-    if (!changesOnly || settings.menutag != previous.menutag || settings.menusmc != previous.menusmc ||
-        settings.menurunplayer != previous.menurunplayer || settings.menureturn != previous.menureturn)
-        ApplyFunctionKeys();
-    // A cue file that cannot be opened is reported; the rest of apply goes on.
-    for (int which = 0; which < 2 && settings.wave == 1; ++which) {
-        try {
-            PrepareWave(which, which == 0 ? settings.wavenormal : settings.waveerror);
-        } catch (const playback::DeviceError& e) {
-            ui::ShowMessageBox(this, QString::fromLocal8Bit(e.what()), ui::kMbIconError, windowTitle());
-        }
-    }
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (settings.compiler == 3)
-        compile::StageIncludeFolder(settings, programFolder_, compilerLibrary_);
+    settingsCommands_->apply(changesOnly, previous);
 }
 
 void TfrmMain::ApplyFunctionKeys() {
