@@ -237,4 +237,20 @@ int64_t PulseRecording::firstLoudFrame(int64_t from, double threshold) const {
     return -1;
 }
 
+int64_t PulseRecording::firstQuietFrame(int64_t from, double threshold, int64_t length) const {
+    from = std::max<int64_t>(from, 0);
+    const std::vector<int16_t> s = samples(from, frames());
+    const size_t window = 2 * (kRate / 100);
+    size_t start = 0;
+    for (size_t at = 0; at + window <= s.size(); at += window) {
+        if (rmsOf(s.data() + at, window, -1) > threshold) {
+            start = at + window;
+            continue;
+        }
+        if (int64_t((at + window - start) / 2) >= length)
+            return from + int64_t(start / 2);
+    }
+    return -1;
+}
+
 }  // namespace zek::test

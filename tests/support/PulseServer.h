@@ -65,6 +65,9 @@ public:
     // The first frame at or after `from` that starts a 10 ms stretch louder
     // than `threshold`; -1 when there is none in what has been recorded.
     int64_t firstLoudFrame(int64_t from, double threshold) const;
+    // The first frame at or after `from` that starts `length` frames quieter
+    // than `threshold` (in 10 ms stretches); -1 when there is none yet.
+    int64_t firstQuietFrame(int64_t from, double threshold, int64_t length) const;
 
 private:
     QString file_;
