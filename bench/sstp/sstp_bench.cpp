@@ -1,6 +1,6 @@
 // SendSstp against a local server that answers at once, and with no server
 // present, next to a raw connect/send/recv round trip on the same server.
-#include "PrivateNetwork.h"
+#include "support/NetNamespace.h"
 #include "notify/Sstp.h"
 #include "notify/SstpScripts.h"
 
@@ -136,7 +136,7 @@ int main() {
     const QByteArray lockPath = folder + "/.lock";
 
     QString why;
-    if (!zek::test::inPrivateNetwork(&why)) {
+    if (!zek::test::enterPrivateNetwork(&why)) {
         std::printf("sstp_bench: %s; nothing measured\n", qPrintable(why));
         return 0;
     }

@@ -1,6 +1,6 @@
 #include "SstpTestServer.h"
 
-#include "PrivateNetwork.h"
+#include "support/NetNamespace.h"
 
 #include <QDir>
 
@@ -23,9 +23,11 @@ namespace {
 constexpr int kReadLimitMs = 10000;
 
 int bindLoopback(quint16 port, QString* error) {
-    // The fixed ports are taken only inside the program's own namespace.
-    if (port != 0 && !inPrivateNetwork(error))
+    // The fixed ports are taken only inside the test's own network.
+    if (port != 0 && !inPrivateNetwork()) {
+        *error = QString("port %1 is fixed: enter a private network first (support/NetNamespace.h)").arg(port);
         return -1;
+    }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = QString("socket: %1").arg(std::strerror(errno));

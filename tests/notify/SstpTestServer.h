@@ -31,8 +31,8 @@ public:
     ~SstpTestServer();
 
     // Binds 127.0.0.1:`port` (0 picks a free port) and listens. On failure
-    // `error` says why. A fixed port is bound only when the program runs in
-    // its own network namespace (PrivateNetwork.h), never on the host's.
+    // `error` says why. A fixed port is bound only after the test entered a
+    // network of its own (support/NetNamespace.h), never on the host's.
     bool listen(quint16 port, QString* error);
     quint16 port() const { return port_; }
 
