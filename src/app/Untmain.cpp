@@ -1,5 +1,6 @@
 #include "app/Untmain.h"
 
+#include "app/MainWallpaper.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
 #include "compile/EditorHandoff.h"
@@ -91,7 +92,11 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this) {
+    : QWidget(parent),
+      block_(block),
+      programFolder_(std::move(programFolder)),
+      job_(settings, *this),
+      wallpaper_(std::make_unique<MainWallpaper>(*this, block)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -240,6 +245,7 @@ void TfrmMain::buildToolBars() {
     mmoSmc->setToolTip(QStringLiteral("ｺﾝﾊﾟｲﾙ結果"));
     imgWallPaper = new QLabel(client);
     imgWallPaper->setObjectName(QStringLiteral("imgWallPaper"));
+    imgWallPaper->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgWallPaper->hide();
 }
 
@@ -302,9 +308,6 @@ void TfrmMain::FormCreate() {
     focusReturnPending = false;
     settings.sourceStamp = -1;
     settings.wallpaperCount = 0;
-    idleCounting = false;
-    idleStart = idleNow = 0;
-    wallpaperList.clear();
 
     settings::RemoveOldStartMenuEntries();
     settings::RemoveOldUninstallEntry();
@@ -359,7 +362,6 @@ void TfrmMain::FormDestroy() {
     settings.width = outer.width();
     settings.height = outer.height();
     settings::SettingsStore(programFolder_).save(settings);
-    wallpaperList.clear();
     if (settings.sstp == 1)
         sendSstp(notify::SstpScript(notify::SstpEvent::Exit));
     notify::SstpCleanup();
@@ -437,11 +439,7 @@ void TfrmMain::sourceWatchTick() {
     if (*stamp == settings.sourceStamp)
         return;
     settings.sourceStamp = *stamp;
-    if (imgWallPaper->isVisible()) {
-        imgWallPaper->hide();
-        mmoSmc->show();
-        idleCounting = false;
-    }
+    wallpaper().showMemo();
     RunCompile();
 }
 
@@ -601,9 +599,9 @@ void TfrmMain::PrepareWave(int, const QString&) {
     // Opens the sound cue files once cues exist.
 }
 
-void TfrmMain::WallpaperTick() {
-    // The wallpaper idle timer runs here once the wallpaper exists.
-}
+void TfrmMain::WallpaperTick() { wallpaper().WallpaperTick(); }
+
+ui::Wallpaper& TfrmMain::wallpaper() { return wallpaper_->wallpaper; }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
     const QString option = settings.option(settings.compiler);
@@ -611,6 +609,7 @@ void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
         edtOption->setText(option);
     if (!changesOnly || settings.stay != previous.stay)
         setTopmost(settings.stay == 1);
+    wallpaper().apply(changesOnly, previous);
     if (!changesOnly || settings.menutag != previous.menutag || settings.menusmc != previous.menusmc ||
         settings.menurunplayer != previous.menurunplayer || settings.menureturn != previous.menureturn)
         ApplyFunctionKeys();
@@ -762,10 +761,7 @@ void TfrmMain::clearOutput(bool repaintNow) {
         mmoSmc->repaint();
 }
 
-void TfrmMain::restartIdleTimer() {
-    if (idleCounting)
-        idleStart = QDateTime::currentSecsSinceEpoch();
-}
+void TfrmMain::restartIdleTimer() { wallpaper().restartIdleTimer(); }
 
 void TfrmMain::restoreApplication() {
     if (isMinimized())

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -25,9 +26,12 @@ class QToolButton;
 
 namespace zek::ui {
 class OutputMemo;
+class Wallpaper;
 }
 
 namespace zek::app {
+
+class MainWallpaper;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
@@ -104,10 +108,6 @@ public:
     QString shortcutDesktop;
     QString tempDir;  // ends in "ZEKTEMP/"; empty when no safe folder could be had
     bool focusReturnPending = false;
-    QStringList wallpaperList;
-    bool idleCounting = false;
-    qint64 idleStart = 0;
-    qint64 idleNow = 0;
 
     // Design sizes.
     static constexpr int kDesignClientWidth = 497;
@@ -160,6 +160,7 @@ public:
     void PlayWave(int which);
     void PrepareWave(int which, const QString& path);
     void WallpaperTick();
+    ui::Wallpaper& wallpaper();  // the wallpaper list and idle timing live there
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
     void RebuildRecentMenu();
@@ -226,6 +227,7 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    std::unique_ptr<MainWallpaper> wallpaper_;
     bool startMinimised_ = false;
     bool destroyed_ = false;
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)
