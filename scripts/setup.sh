@@ -12,7 +12,7 @@ packages=(
   xvfb openbox xdotool x11-utils imagemagick
   abcmidi fonts-ipafont-gothic fonts-ipafont-mincho
   trayer
-  xdg-utils shared-mime-info desktop-file-utils
+  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libsndfile1-dev
   pulseaudio pulseaudio-utils
 )

@@ -1,7 +1,7 @@
 // The association writer against the user's XDG files, checked with the
 // desktop's own tools: xdg-mime for the defaults, gio and xdg-open for
 // opening a source file from the desktop.
-#include "ShellTestSupport.h"
+#include "support/DesktopTools.h"
 #include "platform/XdgAssociation.h"
 #include "settings/FileAssociation.h"
 #include "settings/SettingsStore.h"

@@ -1,6 +1,6 @@
 // The shortcut toggles with the real libzeririzu.so: questions, files on
 // disk, error notices, and a launcher that really starts the program.
-#include "ShellTestSupport.h"
+#include "support/DesktopTools.h"
 #include "platform/ShortcutLibrary.h"
 #include "settings/ShellShortcuts.h"
 
