@@ -62,6 +62,13 @@ struct WallpaperTest : ::testing::Test {
             wallpaper.WallpaperTick();
         }
     }
+    // With timer 0, one tick with another window in front shows the picture.
+    void showAtOnce() {
+        settings.timerwallpaper = 0;
+        host.ours = false;
+        wallpaper.WallpaperTick();
+        ASSERT_TRUE(host.shown);
+    }
     QString copyInto(const QString& folder, const char* fixtureName, const QString& name) {
         QDir().mkpath(folder);
         const QString to = folder + "/" + name;
@@ -115,10 +122,7 @@ TEST_F(WallpaperTest, ShowsAfterExactlyTheTimerAndAtOnceWithTimerZero) {
 }
 
 TEST_F(WallpaperTest, ACompileRequestOrTheSourceWatchHidesThePicture) {
-    settings.timerwallpaper = 0;
-    host.ours = false;
-    wallpaper.WallpaperTick();
-    ASSERT_TRUE(host.shown);
+    showAtOnce();
     host.compileRequest = true;
     wallpaper.WallpaperTick();
     EXPECT_FALSE(host.shown);
@@ -148,10 +152,7 @@ TEST_F(WallpaperTest, ACompileRestartsARunningIdlePeriod) {
 }
 
 TEST_F(WallpaperTest, SwitchedOffItGivesTheMemoBackOnTheNextTick) {
-    settings.timerwallpaper = 0;
-    host.ours = false;
-    wallpaper.WallpaperTick();
-    ASSERT_TRUE(host.shown);
+    showAtOnce();
     settings.wall = 0;
     wallpaper.WallpaperTick();
     EXPECT_FALSE(host.shown);
