@@ -111,7 +111,9 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     timTimer = new QTimer(this);
     timTimer->setObjectName(QStringLiteral("timTimer"));
     timTimer->setInterval(100);
-    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer);
+    // Queued: a Qt timer does not fire again while its own handler runs, so a
+    // tick that opens a message box would stop the tick until it closes.
+    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer, Qt::QueuedConnection);
 
     resize(kDesignClientWidth, kDesignClientHeight + menuBarHeight());
     qApp->installEventFilter(this);
@@ -444,14 +446,20 @@ void TfrmMain::sourceWatchTick() {
 }
 
 void TfrmMain::handoffTick() {
+    // A tick nested in a message box of the action may carry the request out
+    // again and clear it; the flag is then a later request's, and stays.
     if (block_.compileRequest()) {
+        const unsigned run = compileRequestsRun_;
         SetSourceFile(block_.fnameSmc(), block_.fnameMid());
         RunCompile();
-        block_.setCompileRequest(false);
+        if (run == compileRequestsRun_++)
+            block_.setCompileRequest(false);
     }
     if (block_.playRequest()) {
+        const unsigned run = playRequestsRun_;
         StartPlayer();
-        block_.setPlayRequest(false);
+        if (run == playRequestsRun_++)
+            block_.setPlayRequest(false);
     }
     if (block_.command() != 0 && !handoffGuard) {
         handoffGuard = true;

@@ -233,6 +233,8 @@ private:
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)
     bool inKeepAlive_ = false;   // events pumped while a compiler runs: no tick, no input
     bool closePending_ = false;
+    unsigned compileRequestsRun_ = 0;  // requests from the block carried out, nested ones included
+    unsigned playRequestsRun_ = 0;
     QElapsedTimer keepAliveClock_;
 };
 

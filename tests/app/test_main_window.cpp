@@ -5,6 +5,7 @@
 #include "support/TestEnv.h"
 #include "support/ZekProcess.h"
 #include "ui/OutputMemo.h"
+#include "ui/Untmsg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 
 using namespace zek;
@@ -58,6 +60,25 @@ protected:
     }
     std::unique_ptr<TfrmMain> window() { return std::make_unique<TfrmMain>(block, home.programDir()); }
     static QString memoText(TfrmMain& w) { return w.mmoSmc->lines().join('\n'); }
+
+    // Runs `step` every 20 ms, also inside the loops of message boxes, until
+    // it answers true; closes any box still up after a while, so that a tick
+    // that stopped cannot hang the test. True when `step` finished.
+    static bool driveThroughBoxes(const std::function<bool()>& step) {
+        bool done = false;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] { done = done || step(); });
+        probe.start(20);
+        QTimer rescue;
+        QObject::connect(&rescue, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        rescue.start(20000);
+        test::waitFor([&] { return done && !QApplication::activeModalWidget(); }, 60000);
+        return done;
+    }
+    static void closeBox() { QApplication::activeModalWidget()->close(); }
 };
 
 TEST_F(MainWindowTest, CaptionMenusAndDesignSizes) {
@@ -233,6 +254,56 @@ TEST_F(MainWindowTest, ASourceThatAppearsLaterGetsItsStampWithoutACompile) {
     w->timTimerTimer();
     EXPECT_FALSE(QFile::exists(work + "/argv.rec"));
     EXPECT_NE(w->settings.sourceStamp, -1);
+}
+
+TEST_F(MainWindowTest, TheTickRunsOnWhileAMessageOfACompileItStartedIsUp) {
+    const QString editor = test::fixture("compilers/record-launch.sh");
+    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    test::writeSettings(home, "updt=1\nexecsmc=/no/compiler\nexeceditor=" + editor.toUtf8() + "\n");
+    const QString src = work + "/w.smc";
+    test::writeFile(src, "c");
+    struct timespec t[2] = {{1700000000, 0}, {1700000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    auto w = window();
+    w->SetSourceFile(src, QString());
+    t[0].tv_sec = t[1].tv_sec = 1700000010;  // saved: the next tick compiles and warns of the compiler
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    bool handedOff = false;
+    EXPECT_TRUE(driveThroughBoxes([&] {
+        if (!ui::MessageFormVisible())
+            return false;
+        if (!handedOff) {
+            // A second instance finds the block free and writes its request.
+            EXPECT_TRUE(block.command() == 0 && !block.compileRequest());
+            start({"/E", (work + "/other.mml").toUtf8()});
+            handedOff = true;
+            return false;
+        }
+        if (block.command() != 0 || !QFile::exists(home.path("editor.rec")))
+            return false;
+        closeBox();
+        return true;
+    })) << "the hand-off is taken while the box is up";
+}
+
+TEST_F(MainWindowTest, ARequestHandedOffAfterANestedTickRanTheFirstIsKept) {
+    normalRun("execsmc=/no/compiler\n");
+    auto w = window();
+    start({(work + "/first.smc").toUtf8()});
+    int phase = 0;
+    EXPECT_TRUE(driveThroughBoxes([&] {
+        if (phase == 0 && ui::MessageFormVisible() && !block.compileRequest()) {
+            // A tick inside the box ran the request again and cleared it; a
+            // second instance writes the next one, and the box closes before
+            // any tick could take it.
+            start({(work + "/second.smc").toUtf8()});
+            closeBox();
+            phase = 1;
+        } else if (phase == 1 && ui::MessageFormVisible()) {
+            closeBox();  // the second request's own warning
+        }
+        return phase == 1 && w->edtFnameSmc->text() == work + "/second.smc" && !block.compileRequest();
+    }));
 }
 
 TEST_F(MainWindowTest, SnapsToTheScreenEdgeWhenAsked) {
