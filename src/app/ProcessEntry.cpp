@@ -10,6 +10,7 @@
 #include "platform/SharedBlockFile.h"
 #include "platform/TerminationSignals.h"
 #include "ui/Fonts.h"
+#include "ui/ProgramIcon.h"
 #include "ui/Untmsg.h"
 
 #include <QApplication>
@@ -87,6 +88,7 @@ int runGui(SharedBlockFile& file, HandoffBlock& block, const QString& notice) {
     // The Japanese UI face for menus and dialogs: a default font without
     // kana would send every caption through a slow search for a fallback.
     QApplication::setFont(ui::designFont(ui::kPGothicFont, 12));
+    QApplication::setWindowIcon(ui::programIcon());
     try {
         platform::TerminationSignals signals;
         auto frmMain = std::make_unique<TfrmMain>(block, platform::programFolder());

@@ -1,6 +1,7 @@
 #include "app/Untmain.h"
 
 #include "app/MainWallpaper.h"
+#include "app/MainSettingsHost.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
 #include "compile/EditorHandoff.h"
@@ -13,8 +14,10 @@
 #include "platform/PrivateDir.h"
 #include "settings/OldInstallation.h"
 #include "settings/RecentFiles.h"
+#include "settings/SettingsCommands.h"
 #include "settings/SettingsStore.h"
 #include "settings/ShellShortcuts.h"
+#include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/OutputMemo.h"
 #include "ui/ToolGlyphs.h"
@@ -26,7 +29,6 @@
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -96,7 +98,10 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
       block_(block),
       programFolder_(std::move(programFolder)),
       job_(settings, *this),
-      wallpaper_(std::make_unique<MainWallpaper>(*this, block)) {
+      wallpaper_(std::make_unique<MainWallpaper>(*this, block)),
+      settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+      settingsCommands_(std::make_unique<settings::SettingsCommands>(
+          settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -399,10 +404,7 @@ void TfrmMain::FormPaint() {
     });
 }
 
-void TfrmMain::firstRunHook() {
-    // The first-run compiler choice opens here once it exists; until then the
-    // stored defaults stand and the first save makes later starts normal ones.
-}
+void TfrmMain::firstRunHook() { settingsCommands_->firstRun(); }
 
 // --- The tick -------------------------------------------------------------------
 
@@ -479,21 +481,11 @@ void TfrmMain::handoffTick() {
 
 void TfrmMain::mnuSelectClick() {
     const compile::CompilerKindInfo& info = compile::compilerKindInfo(settings.compiler);
-    const QString name = edtFnameSmc->text();
-    QFileDialog dialog(this, info.openTitle);
-    dialog.setObjectName(QStringLiteral("dlgOpen"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(compile::qtFileFilter(info.openFilter));
-    if (name.isEmpty() || name.endsWith('/')) {
-        if (!name.isEmpty())
-            dialog.setDirectory(name);
-    } else {
-        dialog.setDirectory(folderOrCurrent(name));
-        dialog.selectFile(name);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString chosen = ui::chooseOpenFile(this, QStringLiteral("dlgOpen"), info.openTitle, info.openFilter,
+                                              edtFnameSmc->text());
+    if (chosen.isEmpty())
         return;
-    SetSourceFile(dialog.selectedFiles().first(), QString());
+    SetSourceFile(chosen, QString());
     if (settings.auto_ == 1)
         RunCompile();
 }
@@ -535,9 +527,7 @@ void TfrmMain::mnuRunClick() {
         StartPlayer();
 }
 
-void TfrmMain::mnuInitClick() {
-    // The settings dialog opens here once it exists.
-}
+void TfrmMain::mnuInitClick() { settingsCommands_->openSettings(); }
 
 void TfrmMain::mnuWindowSizeClick() {
     if (ui::ShowMessageBox(this, kAskWindowSize, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
@@ -546,20 +536,7 @@ void TfrmMain::mnuWindowSizeClick() {
 }
 
 void TfrmMain::mnuCompilerClick(int tag) {
-    // The click toggled the item's mark; the marks follow `compiler` only.
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (tag == settings.compiler)
-        return;
-    const QString question = QStringLiteral("コンパイラを ") + mnuCompilers[static_cast<size_t>(tag)]->toolTip() +
-                             QStringLiteral(" に変更します。\nよろしいですか？");
-    if (ui::ShowMessageBox(this, question, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
-        return;
-    settings.compiler = tag;
-    const settings::Settings copy = settings;
-    apply(true, copy);
-    settings::SettingsStore(programFolder_).save(settings);
-    mnuInitClick();
+    settingsCommands_->switchCompiler(tag, mnuCompilers[static_cast<size_t>(tag)]->toolTip());
 }
 
 void TfrmMain::mnuReadmeClick() { compile::ShellOpen(programFolder_ + QStringLiteral("/README.TXT"), QString()); }
@@ -612,23 +589,7 @@ void TfrmMain::WallpaperTick() { wallpaper().WallpaperTick(); }
 ui::Wallpaper& TfrmMain::wallpaper() { return wallpaper_->wallpaper; }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
-    const QString option = settings.option(settings.compiler);
-    if (!changesOnly || edtOption->text() != option)
-        edtOption->setText(option);
-    if (!changesOnly || settings.stay != previous.stay)
-        setTopmost(settings.stay == 1);
-    wallpaper().apply(changesOnly, previous);
-    if (!changesOnly || settings.menutag != previous.menutag || settings.menusmc != previous.menusmc ||
-        settings.menurunplayer != previous.menurunplayer || settings.menureturn != previous.menureturn)
-        ApplyFunctionKeys();
-    if (settings.wave == 1) {
-        PrepareWave(0, settings.wavenormal);
-        PrepareWave(1, settings.waveerror);
-    }
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (settings.compiler == 3)
-        compile::StageIncludeFolder(settings, programFolder_, compilerLibrary_);
+    settingsCommands_->apply(changesOnly, previous);
 }
 
 void TfrmMain::ApplyFunctionKeys() {

@@ -28,10 +28,14 @@ namespace zek::ui {
 class OutputMemo;
 class Wallpaper;
 }
+namespace zek::settings {
+class SettingsCommands;
+}
 
 namespace zek::app {
 
 class MainWallpaper;
+class MainSettingsHost;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
@@ -228,6 +232,8 @@ private:
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
     std::unique_ptr<MainWallpaper> wallpaper_;
+    std::unique_ptr<MainSettingsHost> settingsHost_;
+    std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;
     bool destroyed_ = false;
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)

@@ -1,6 +1,5 @@
 #include "settings/FileAssociation.h"
 
-#include "settings/SettingsStore.h"
 #include "platform/XdgAssociation.h"
 
 #include <algorithm>
@@ -36,7 +35,7 @@ std::optional<QStringList> associationArguments(int choice) {
 }
 
 void WriteAssociation(int compilerKind, int choice, const QString& choiceText, const QString& programPath,
-                      const QString& programFolder, ShellHost& host) {
+                      const SettingsStore& store, ShellHost& host) {
     const AssociationKind& kind = associationKind(compilerKind);
     if (!host.confirm(QStringLiteral("ｿｰｽﾌｧｲﾙ ") + kind.extension + QStringLiteral(" を「") + choiceText +
                       QStringLiteral("」と関連付けます。\nよろしいですか？")))
@@ -44,7 +43,6 @@ void WriteAssociation(int compilerKind, int choice, const QString& choiceText, c
 
     // The choice is stored first, whatever becomes of the writes.
     const std::optional<QStringList> arguments = associationArguments(choice);
-    const SettingsStore store(programFolder);
     Settings fresh;
     store.load(fresh);
     fresh.fext = arguments ? choice : -1;

@@ -2,6 +2,7 @@
 // The association writer: opening a source file from the desktop starts ZEK,
 // the editor, or both, through the user's MIME database, a desktop entry and
 // the default application in mimeapps.list.
+#include "settings/SettingsStore.h"
 #include "settings/ShellHost.h"
 
 #include <QString>
@@ -31,6 +32,6 @@ std::optional<QStringList> associationArguments(int choice);
 // then registers the extension's type and, for a choice of 0..2, makes ZEK's
 // open command its default application.
 void WriteAssociation(int compilerKind, int choice, const QString& choiceText, const QString& programPath,
-                      const QString& programFolder, ShellHost& host);
+                      const SettingsStore& store, ShellHost& host);
 
 }  // namespace zek::settings

@@ -61,21 +61,6 @@ void Wallpaper::WallpaperTick() {
     host_.showPicture(true);
 }
 
-void Wallpaper::apply(bool changesOnly, const settings::Settings& previous) {
-    if (settings_.wall != 1)
-        return;
-    bool loaded = false;
-    // Switching the wallpaper on loads it too: nothing was loaded while it was off.
-    if (!changesOnly || settings_.wallpaper != previous.wallpaper || previous.wall != 1) {
-        BuildWallpaperList();
-        loaded = LoadWallpaper();
-        if (!loaded)
-            return;
-    }
-    if (loaded || !changesOnly || settings_.cent != previous.cent || settings_.size != previous.size)
-        host_.setPictureLayout(settings_.cent == 1, settings_.size == 1);
-}
-
 void Wallpaper::showMemo() {
     if (!host_.pictureShown())
         return;

@@ -36,8 +36,8 @@ public:
     // The 100 ms tick's step.
     void WallpaperTick();
 
-    // The wallpaper steps of applying the settings.
-    void apply(bool changesOnly, const settings::Settings& previous);
+    // Centred at its own size, or stretched over the memo's area.
+    void setLayout(bool centred, bool stretched) { host_.setPictureLayout(centred, stretched); }
     // While the picture is up: the memo comes back and idle timing stops
     // (the source watch does this before it compiles).
     void showMemo();

@@ -60,7 +60,7 @@ TEST(DesktopOpen, ASourceOpenedFromTheDesktopStartsZekTheEditorOrBoth) {
         writeSettings(home, "execsmc=" ZEK_BIN_DIR "/zekmml\nexeceditor=" + editor.toUtf8() + "\nshow=0\n");
         ScriptedHost host;
         host.answers = {true};
-        settings::WriteAssociation(0, c.choice, QString::fromUtf8(c.text), zek, home.programDir(), host);
+        settings::WriteAssociation(0, c.choice, QString::fromUtf8(c.text), zek, settings::SettingsStore(home.programDir()), host);
 
         const QString song = home.path("songs/my song.smc");
         ASSERT_TRUE(writeFile(song, "t120 l4 cdefg\n"));

@@ -2,10 +2,13 @@
 #include "app/CommandLine.h"
 #include "app/Untmain.h"
 #include "settings/SettingsStore.h"
+#include "settings/Untfirst.h"
+#include "settings/Untinit.h"
 #include "support/TestEnv.h"
 #include "support/ZekProcess.h"
 #include "ui/OutputMemo.h"
 #include "ui/Untmsg.h"
+#include "ui/test_msg_modal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -145,12 +149,41 @@ TEST_F(MainWindowTest, GrowingByOneHundredAndOnePixelsWidensTheBoxes) {
     EXPECT_EQ(w->scbPlay->width(), 598 - 108);
 }
 
-TEST_F(MainWindowTest, FirstRunIsReadyOnlyAfterTheFirstPaint) {
+TEST_F(MainWindowTest, FirstRunChoosesACompilerThenOpensTheSettings) {
+    test::ensureDialogFonts();
     auto w = window();
     EXPECT_FALSE(w->settingsReady());
+    bool readyDuringTheChoice = true;
+    test::whenReady(
+        [] { return qobject_cast<settings::TfrmFirst*>(QApplication::activeModalWidget()) != nullptr; },
+        [&] {
+            readyDuringTheChoice = w->settingsReady();
+            auto* first = qobject_cast<settings::TfrmFirst*>(QApplication::activeModalWidget());
+            test::whenModalShows([] { return ui::frmMsg(); }, [](QWidget*) { ui::frmMsg()->btnYes->click(); });
+            first->btnMml2mid->click();
+        },
+        20000);
+    test::whenReady(
+        [] { return qobject_cast<settings::TfrmInit*>(QApplication::activeModalWidget()) != nullptr; },
+        [] {
+            auto* init = qobject_cast<settings::TfrmInit*>(QApplication::activeModalWidget());
+            init->edtSetEditor->setText("/usr/bin/mousepad");
+            init->btnOk->click();
+        },
+        20000);
     w->show();
-    EXPECT_TRUE(test::waitFor([&] { return w->settingsReady(); }, 3000));
+    ASSERT_TRUE(test::waitFor([&] { return w->settingsReady(); }, 20000));
+    EXPECT_FALSE(readyDuringTheChoice) << "compile, editor and player commands wait for the choice";
     EXPECT_NE(w->hwndMain, 0u);
+    EXPECT_EQ(w->settings.compiler, 1);
+    EXPECT_TRUE(w->mnuCompilers[1]->isChecked());
+    EXPECT_FALSE(w->mnuCompilers[0]->isChecked());
+    EXPECT_EQ(w->edtOption->text(), "") << "option1, empty by default";
+    EXPECT_EQ(w->settings.execeditor, "/usr/bin/mousepad") << "reloaded after the dialog";
+    settings::Settings stored;
+    EXPECT_TRUE(settings::SettingsStore(home.programDir()).load(stored));
+    EXPECT_EQ(stored.compiler, 1);
+    EXPECT_EQ(stored.execeditor, "/usr/bin/mousepad");
 }
 
 TEST_F(MainWindowTest, StartupRequestsAreTakenOverFromTheBlock) {
@@ -395,7 +428,7 @@ TEST_F(MainWindowTest, OpenDialogUsesTheKindsTitleAndFilterAndCompilesWithAuto) 
     });
     w->mnuSelectClick();
     EXPECT_EQ(title, "SMCﾌｧｲﾙ選択");
-    EXPECT_EQ(filter, "SPICEｿｰｽﾌｧｲﾙ (*.SMC *.DSM)");
+    EXPECT_EQ(filter, "SPICEｿｰｽﾌｧｲﾙ (*.SMC;*.DSM) (*.[sS][mM][cC] *.[dD][sS][mM])");
     EXPECT_EQ(folder, work);
     EXPECT_EQ(w->edtFnameSmc->text(), song);
     EXPECT_EQ(w->edtFnameMid->text(), work + "/Song.mid");

@@ -28,7 +28,7 @@ struct AssociationTest : ::testing::Test {
 
     void associate(int kind, int choice, const QString& text, bool answer = true) {
         host.answers = {answer};
-        settings::WriteAssociation(kind, choice, text, program, home.programDir(), host);
+        settings::WriteAssociation(kind, choice, text, program, settings::SettingsStore(home.programDir()), host);
     }
     int storedFext() {
         settings::Settings s;
