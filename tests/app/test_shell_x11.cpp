@@ -20,28 +20,12 @@ using namespace zek::test;
 
 namespace {
 
-// The active window once it carries `caption` (and is not `other`), or 0.
-unsigned long activeWithCaption(const XServer& x, const QString& caption, unsigned long other = 0) {
-    unsigned long found = 0;
-    waitFor(
-        [&] {
-            const unsigned long active = x.activeWindow();
-            if (active == 0 || active == other ||
-                x.run("xdotool", {"getwindowname", QString::number(active)}).trimmed() != caption)
-                return false;
-            found = active;
-            return true;
-        },
-        20000);
-    return found;
-}
-
 // Presses keys in the dialog, then answers the question that follows with Yes.
 void pressAndConfirm(const XServer& x, const QString& key, unsigned long dialog) {
     x.run("xdotool", {"key", key});
-    ASSERT_NE(activeWithCaption(x, "詳細設定", dialog), 0u) << "the question over the dialog";
+    ASSERT_NE(x.waitForActive("詳細設定", dialog), 0u) << "the question over the dialog";
     x.run("xdotool", {"key", "Return"});
-    ASSERT_EQ(activeWithCaption(x, "詳細設定"), dialog);
+    ASSERT_EQ(x.waitForActive("詳細設定"), dialog);
 }
 
 TEST(ShellX11, TheDialogMakesTheLauncherAndTheAssociationThatOpenSourcesInZek) {
@@ -55,10 +39,10 @@ TEST(ShellX11, TheDialogMakesTheLauncherAndTheAssociationThatOpenSourcesInZek) {
     writeSettings(home, "show=1\nexecsmc=" ZEK_BIN_DIR "/zekmml\n");
     RunningZek running(zek, home, x.environment());
     ASSERT_TRUE(running.waitReady());
-    ASSERT_NE(activeWithCaption(x, "ZEK - MMLコンパイラ支援ツール"), 0u);
+    ASSERT_NE(x.waitForActive("ZEK - MMLコンパイラ支援ツール"), 0u);
 
     x.run("xdotool", {"key", "--delay", "100", "alt+i", "e"});  // 設定(&I), 詳細設定(&E)
-    const unsigned long dialog = activeWithCaption(x, "詳細設定");
+    const unsigned long dialog = x.waitForActive("詳細設定");
     ASSERT_NE(dialog, 0u);
     x.run("xdotool", {"key", "--delay", "50", "Right", "Right", "Right"});  // the tab bar to "機能"
     if (const QString dir = qEnvironmentVariable("ZEK_SCREENSHOT_DIR"); !dir.isEmpty())
@@ -76,7 +60,7 @@ TEST(ShellX11, TheDialogMakesTheLauncherAndTheAssociationThatOpenSourcesInZek) {
                      platform::openEntryId(type); },
         20000));
     x.run("xdotool", {"key", "Escape"});
-    ASSERT_NE(activeWithCaption(x, "ZEK - MMLコンパイラ支援ツール"), 0u);
+    ASSERT_NE(x.waitForActive("ZEK - MMLコンパイラ支援ツール"), 0u);
 
     // Opened from the desktop: a second zek hands the file to the running one.
     const QString song = home.path("songs/a song.smc");
