@@ -14,7 +14,8 @@ packages=(
   trayer
   # xdg-open (ZEK's only program started by name) needs mimetype to tell a
   # file's type outside a full desktop.
-  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl
+  # gio (libglib2.0-bin) marks launchers trusted and opens files in tests.
+  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libsndfile1-dev
   pulseaudio pulseaudio-utils
 )

@@ -1,5 +1,6 @@
 #include "app/Untmain.h"
 
+#include "app/MainWallpaper.h"
 #include "app/MainSettingsHost.h"
 #include "app/SeekBar.h"
 #include "app/WindowGeometry.h"
@@ -97,8 +98,13 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
-      playback_(settings, *this), settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+    : QWidget(parent),
+      block_(block),
+      programFolder_(std::move(programFolder)),
+      job_(settings, *this),
+      playback_(settings, *this),
+      wallpaper_(std::make_unique<MainWallpaper>(*this, block)),
+      settingsHost_(std::make_unique<MainSettingsHost>(*this)),
       settingsCommands_(std::make_unique<settings::SettingsCommands>(
           settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -252,6 +258,7 @@ void TfrmMain::buildToolBars() {
     mmoSmc->setToolTip(QStringLiteral("ｺﾝﾊﾟｲﾙ結果"));
     imgWallPaper = new QLabel(client);
     imgWallPaper->setObjectName(QStringLiteral("imgWallPaper"));
+    imgWallPaper->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgWallPaper->hide();
 }
 
@@ -313,9 +320,6 @@ void TfrmMain::FormCreate() {
     focusReturnPending = false;
     settings.sourceStamp = -1;
     settings.wallpaperCount = 0;
-    idleCounting = false;
-    idleStart = idleNow = 0;
-    wallpaperList.clear();
 
     settings::RemoveOldStartMenuEntries();
     settings::RemoveOldUninstallEntry();
@@ -370,7 +374,6 @@ void TfrmMain::FormDestroy() {
     settings.width = outer.width();
     settings.height = outer.height();
     settings::SettingsStore(programFolder_).save(settings);
-    wallpaperList.clear();
     if (settings.sstp == 1)
         sendSstp(notify::SstpScript(notify::SstpEvent::Exit));
     notify::SstpCleanup();
@@ -445,11 +448,7 @@ void TfrmMain::sourceWatchTick() {
     if (*stamp == settings.sourceStamp)
         return;
     settings.sourceStamp = *stamp;
-    if (imgWallPaper->isVisible()) {
-        imgWallPaper->hide();
-        mmoSmc->show();
-        idleCounting = false;
-    }
+    wallpaper().showMemo();
     RunCompile();
 }
 
@@ -573,9 +572,9 @@ void TfrmMain::PlayTick() { playback_.PlayTick(); }
 void TfrmMain::PlayWave(int which) { playback_.PlayWave(which); }
 void TfrmMain::PrepareWave(int which, const QString& path) { playback_.PrepareWave(which, path); }
 
-void TfrmMain::WallpaperTick() {
-    // The wallpaper idle timer runs here once the wallpaper exists.
-}
+void TfrmMain::WallpaperTick() { wallpaper().WallpaperTick(); }
+
+ui::Wallpaper& TfrmMain::wallpaper() { return wallpaper_->wallpaper; }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
     settingsCommands_->apply(changesOnly, previous);
@@ -719,10 +718,7 @@ void TfrmMain::clearOutput(bool repaintNow) {
         mmoSmc->repaint();
 }
 
-void TfrmMain::restartIdleTimer() {
-    if (idleCounting)
-        idleStart = QDateTime::currentSecsSinceEpoch();
-}
+void TfrmMain::restartIdleTimer() { wallpaper().restartIdleTimer(); }
 
 void TfrmMain::restoreApplication() {
     if (isMinimized())

@@ -27,6 +27,7 @@ class QToolButton;
 
 namespace zek::ui {
 class OutputMemo;
+class Wallpaper;
 }
 namespace zek::settings {
 class SettingsCommands;
@@ -34,6 +35,7 @@ class SettingsCommands;
 
 namespace zek::app {
 
+class MainWallpaper;
 class MainSettingsHost;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
@@ -109,10 +111,6 @@ public:
     QString shortcutDesktop;
     QString tempDir;  // ends in "ZEKTEMP/"; empty when no safe folder could be had
     bool focusReturnPending = false;
-    QStringList wallpaperList;
-    bool idleCounting = false;
-    qint64 idleStart = 0;
-    qint64 idleNow = 0;
 
     // Design sizes.
     static constexpr int kDesignClientWidth = 497;
@@ -168,6 +166,7 @@ public:
     // The built-in player (playState, seekDragging) and the sound cues.
     playback::Playback& player() { return playback_; }
     void WallpaperTick();
+    ui::Wallpaper& wallpaper();  // the wallpaper list and idle timing live there
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
     void RebuildRecentMenu();
@@ -243,6 +242,7 @@ private:
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
     playback::Playback playback_;
+    std::unique_ptr<MainWallpaper> wallpaper_;
     std::unique_ptr<MainSettingsHost> settingsHost_;
     std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;
