@@ -145,6 +145,10 @@ void SettingsStore::applyOutsideLookups(Settings& s) const {
             s.parmplayer.clear();
         }
     }
+    // Without any outside player the song still plays out of the box: the
+    // built-in player is the default then. A stored `play` wins as ever.
+    if (s.execplayer.isEmpty())
+        s.play = 1;
 }
 
 void SettingsStore::applyBundledCompiler(Settings& s) const {

@@ -47,8 +47,7 @@ TEST_F(SettingsTest, FreshUserGetsTheTableDefaults) {
     EXPECT_EQ(s.extr, 1);
     EXPECT_EQ(s.sstp, 1);
     EXPECT_EQ(s.next + s.quit + s.date + s.mini + s.snap + s.stay + s.ooji + s.updt + s.tray + s.rsiz +
-                  s.errf + s.wall + s.cent + s.size + s.rand + s.fext + s.emin + s.wave + s.func + s.play +
-                  s.copy,
+                  s.errf + s.wall + s.cent + s.size + s.rand + s.fext + s.emin + s.wave + s.func + s.copy,
               0);
     EXPECT_EQ(s.timerexit, 15);
     EXPECT_EQ(s.timerwallpaper, 60);
@@ -59,6 +58,7 @@ TEST_F(SettingsTest, FreshUserGetsTheTableDefaults) {
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(s.compilerPath(i).isEmpty()) << "no bundled compiler in an empty program folder";
     EXPECT_TRUE(s.execplayer.isEmpty());
+    EXPECT_EQ(s.play, 1) << "no outside player: the built-in one plays";
     EXPECT_TRUE(s.smcinclude.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(zekFile())) << "load never creates the store";
 }
@@ -91,6 +91,7 @@ TEST_F(SettingsTest, PlayerLookupsAndWhichWins) {
     s = loaded();
     EXPECT_EQ(s.execplayer, "/opt/player/mplay");
     EXPECT_EQ(s.parmplayer, "/1");
+    EXPECT_EQ(s.play, 0) << "an outside player found: it stays the default";
 }
 
 TEST_F(SettingsTest, AnEmptyPlayerEntryLeavesItsParameterOutOfTheDesktopHandler) {

@@ -102,6 +102,10 @@ pid_t XServer::spawn(const QStringList& argv, int keepFd) {
     if (!displayEnv.isEmpty())
         ::setenv("DISPLAY", displayEnv.constData(), 1);
     ::unsetenv("WAYLAND_DISPLAY");
+    // The desktop's own programs read the system's folders, whatever a test
+    // isolated: openbox quits when it finds no theme in XDG_DATA_DIRS.
+    ::setenv("XDG_DATA_DIRS", "/usr/local/share:/usr/share", 1);
+    ::setenv("XDG_CONFIG_DIRS", "/etc/xdg", 1);
     ::execv(args[0], args.data());
     ::_exit(127);
 }
