@@ -1,6 +1,8 @@
 #include "app/Untmain.h"
 
+#include "app/MainWallpaper.h"
 #include "app/MainSettingsHost.h"
+#include "app/SeekBar.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
 #include "compile/EditorHandoff.h"
@@ -40,6 +42,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+
+#include <limits>
 
 namespace zek::app {
 
@@ -87,13 +91,19 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
     e->setObjectName(QString::fromLatin1(name));
     e->setToolTip(hint);
     e->resize(width, 22);
+    e->setMaxLength(std::numeric_limits<int>::max());  // texts reach the compiler whole, never cut at 32767
     return e;
 }
 
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
+    : QWidget(parent),
+      block_(block),
+      programFolder_(std::move(programFolder)),
+      job_(settings, *this),
+      playback_(settings, *this),
+      wallpaper_(std::make_unique<MainWallpaper>(*this, block)),
       settingsHost_(std::make_unique<MainSettingsHost>(*this)),
       settingsCommands_(std::make_unique<settings::SettingsCommands>(
           settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
@@ -226,7 +236,7 @@ void TfrmMain::buildToolBars() {
     sbtRun = speedButton(tolMain, "sbtRun", ui::ToolGlyph::Play);
     sbtRun->move(x, buttonTop);
     x += kButtonSize + kSeparatorWidth;  // ToolButton3
-    scbPlay = new QScrollBar(Qt::Horizontal, tolMain);
+    scbPlay = new SeekBar(tolMain);
     scbPlay->setObjectName(QStringLiteral("scbPlay"));
     scbPlay->setEnabled(false);
     scbPlay->setGeometry(x, buttonTop + 3, 397, kButtonSize - 6);
@@ -234,6 +244,7 @@ void TfrmMain::buildToolBars() {
     connect(sbtTag, &QToolButton::clicked, this, &TfrmMain::mnuTagClick);
     connect(sbtSmc, &QToolButton::clicked, this, &TfrmMain::mnuSmcClick);
     connect(sbtRun, &QToolButton::clicked, this, &TfrmMain::mnuRunClick);
+    connect(scbPlay, &SeekBar::scrolled, this, &TfrmMain::scbPlayScroll);
 
     tolSub = new QWidget(client);
     tolSub->setObjectName(QStringLiteral("tolSub"));
@@ -247,6 +258,7 @@ void TfrmMain::buildToolBars() {
     mmoSmc->setToolTip(QStringLiteral("ｺﾝﾊﾟｲﾙ結果"));
     imgWallPaper = new QLabel(client);
     imgWallPaper->setObjectName(QStringLiteral("imgWallPaper"));
+    imgWallPaper->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgWallPaper->hide();
 }
 
@@ -301,7 +313,6 @@ void TfrmMain::takeStartupRequest() {
 }
 
 void TfrmMain::FormCreate() {
-    playState = 0;
     designWidth = kDesignOuterWidth;
     designHeight = kDesignOuterHeight;
     designFnameWidth = 209;
@@ -309,9 +320,6 @@ void TfrmMain::FormCreate() {
     focusReturnPending = false;
     settings.sourceStamp = -1;
     settings.wallpaperCount = 0;
-    idleCounting = false;
-    idleStart = idleNow = 0;
-    wallpaperList.clear();
 
     settings::RemoveOldStartMenuEntries();
     settings::RemoveOldUninstallEntry();
@@ -356,8 +364,8 @@ void TfrmMain::FormDestroy() {
     destroyed_ = true;
     timTimer->stop();
     removeTrayIcon();
-    StopPlay();
-    compile::RemoveStagedFiles(settings, programFolder_, compilerLibrary_);
+    playback_.CloseDevices();
+    compile::RemoveStagedFiles(compilerLibrary_);
     if (!tempDir.isEmpty())
         compile::DeleteFolderTree(tempDir + QStringLiteral("*.*"));
     settings.left = pos().x();
@@ -366,7 +374,6 @@ void TfrmMain::FormDestroy() {
     settings.width = outer.width();
     settings.height = outer.height();
     settings::SettingsStore(programFolder_).save(settings);
-    wallpaperList.clear();
     if (settings.sstp == 1)
         sendSstp(notify::SstpScript(notify::SstpEvent::Exit));
     notify::SstpCleanup();
@@ -441,11 +448,7 @@ void TfrmMain::sourceWatchTick() {
     if (*stamp == settings.sourceStamp)
         return;
     settings.sourceStamp = *stamp;
-    if (imgWallPaper->isVisible()) {
-        imgWallPaper->hide();
-        mmoSmc->show();
-        idleCounting = false;
-    }
+    wallpaper().showMemo();
     RunCompile();
 }
 
@@ -518,16 +521,11 @@ void TfrmMain::mnuRetClick() { forceForeground(block_.hwndReturn()); }
 void TfrmMain::mnuTagClick() { OpenInEditor(std::nullopt); }
 
 void TfrmMain::mnuSmcClick() {
-    SetSourceFile(edtFnameSmc->text(), edtFnameMid->text());
+    job_.SetSourceFileFromBoxes();
     RunCompile();
 }
 
-void TfrmMain::mnuRunClick() {
-    if (playState == 2)
-        StopPlay();
-    else
-        StartPlayer();
-}
+void TfrmMain::mnuRunClick() { playback_.RunCommand(); }
 
 void TfrmMain::mnuInitClick() { settingsCommands_->openSettings(); }
 
@@ -549,6 +547,8 @@ void TfrmMain::mnuVerClick() { ui::ShowVersionDialog(this); }
 
 void TfrmMain::mnuRestoreClick() { restoreApplication(); }
 
+void TfrmMain::scbPlayScroll(int code) { playback_.ScrollEvent(code); }
+
 // --- Operations -----------------------------------------------------------------
 
 void TfrmMain::SetSourceFile(const QString& source, const QString& midi) { job_.SetSourceFile(source, midi); }
@@ -566,29 +566,15 @@ void TfrmMain::RunCompile() {
 
 void TfrmMain::OpenInEditor(const std::optional<QString>& file) { compile::OpenInEditor(settings, *this, file); }
 
-void TfrmMain::StartPlayer() {
-    // Playing the MIDI file (built-in or outside player) starts here once it exists.
-}
+void TfrmMain::StartPlayer() { playback_.StartPlayer(); }
+void TfrmMain::StopPlay() { playback_.StopPlay(); }
+void TfrmMain::PlayTick() { playback_.PlayTick(); }
+void TfrmMain::PlayWave(int which) { playback_.PlayWave(which); }
+void TfrmMain::PrepareWave(int which, const QString& path) { playback_.PrepareWave(which, path); }
 
-void TfrmMain::StopPlay() {
-    // Stops the built-in player once it exists; nothing plays until then.
-}
+void TfrmMain::WallpaperTick() { wallpaper().WallpaperTick(); }
 
-void TfrmMain::PlayTick() {
-    // Follows the built-in player once it exists.
-}
-
-void TfrmMain::PlayWave(int) {
-    // The compile's sound cues play here once they exist.
-}
-
-void TfrmMain::PrepareWave(int, const QString&) {
-    // Opens the sound cue files once cues exist.
-}
-
-void TfrmMain::WallpaperTick() {
-    // The wallpaper idle timer runs here once the wallpaper exists.
-}
+ui::Wallpaper& TfrmMain::wallpaper() { return wallpaper_->wallpaper; }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
     settingsCommands_->apply(changesOnly, previous);
@@ -732,10 +718,7 @@ void TfrmMain::clearOutput(bool repaintNow) {
         mmoSmc->repaint();
 }
 
-void TfrmMain::restartIdleTimer() {
-    if (idleCounting)
-        idleStart = QDateTime::currentSecsSinceEpoch();
-}
+void TfrmMain::restartIdleTimer() { wallpaper().restartIdleTimer(); }
 
 void TfrmMain::restoreApplication() {
     if (isMinimized())
@@ -756,7 +739,21 @@ void TfrmMain::sendSstp(const QString& script) {
 
 void TfrmMain::forceReturnWindowToFront() { forceForeground(block_.hwndReturn()); }
 
-QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\r\n"); }
+QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\n"); }
+
+// --- playback::PlaybackHost -------------------------------------------------------
+
+void TfrmMain::setSeekBarEnabled(bool enabled) { scbPlay->setEnabled(enabled); }
+
+void TfrmMain::setSeekBarRange(int maximum, int largeChange, int smallChange) {
+    scbPlay->setRange(0, maximum);
+    scbPlay->setPageStep(largeChange);
+    scbPlay->setSingleStep(smallChange);
+}
+
+int TfrmMain::seekBarPosition() const { return scbPlay->value(); }
+void TfrmMain::setSeekBarPosition(int position) { scbPlay->setValue(position); }
+void TfrmMain::setRunGlyph(bool stop) { sbtRun->setIcon(ui::toolGlyph(stop ? ui::ToolGlyph::Stop : ui::ToolGlyph::Play)); }
 
 // --- Window events ----------------------------------------------------------------
 

@@ -1,8 +1,10 @@
 #pragma once
 // TfrmMain: ZEK's only permanent window and the owner of its run-time state.
+#include "app/SeekBar.h"
 #include "app/SharedHandoffBlock.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
+#include "playback/Playback.h"
 #include "platform/DesktopWindows.h"
 #include "settings/Settings.h"
 
@@ -20,12 +22,12 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMenu;
-class QScrollBar;
 class QTimer;
 class QToolButton;
 
 namespace zek::ui {
 class OutputMemo;
+class Wallpaper;
 }
 namespace zek::settings {
 class SettingsCommands;
@@ -33,6 +35,7 @@ class SettingsCommands;
 
 namespace zek::app {
 
+class MainWallpaper;
 class MainSettingsHost;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
@@ -41,7 +44,7 @@ inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支�
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QWidget, public compile::CompileHost {
+class TfrmMain final : public QWidget, public compile::CompileHost, public playback::PlaybackHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -86,7 +89,7 @@ public:
     QToolButton* sbtTag = nullptr;
     QToolButton* sbtSmc = nullptr;
     QToolButton* sbtRun = nullptr;
-    QScrollBar* scbPlay = nullptr;
+    SeekBar* scbPlay = nullptr;
     QWidget* tolSub = nullptr;
     QLineEdit* edtFnameSmc = nullptr;
     QLineEdit* edtFnameMid = nullptr;
@@ -97,8 +100,6 @@ public:
 
     // --- State --------------------------------------------------------------
     settings::Settings settings;
-    int playState = 0;  // 0 idle, 1 starting, 2 playing
-    bool seekDragging = false;
     int designWidth = 0;
     int designHeight = 0;
     int designFnameWidth = 0;
@@ -110,10 +111,6 @@ public:
     QString shortcutDesktop;
     QString tempDir;  // ends in "ZEKTEMP/"; empty when no safe folder could be had
     bool focusReturnPending = false;
-    QStringList wallpaperList;
-    bool idleCounting = false;
-    qint64 idleStart = 0;
-    qint64 idleNow = 0;
 
     // Design sizes.
     static constexpr int kDesignClientWidth = 497;
@@ -155,6 +152,7 @@ public:
     void mnuVerClick();
     void mnuRestoreClick();
     void pumExitClick();
+    void scbPlayScroll(int code);
 
     // --- Operations other parts call ---------------------------------------
     void SetSourceFile(const QString& source, const QString& midi);
@@ -165,7 +163,10 @@ public:
     void PlayTick();
     void PlayWave(int which);
     void PrepareWave(int which, const QString& path);
+    // The built-in player (playState, seekDragging) and the sound cues.
+    playback::Playback& player() { return playback_; }
     void WallpaperTick();
+    ui::Wallpaper& wallpaper();  // the wallpaper list and idle timing live there
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
     void RebuildRecentMenu();
@@ -209,6 +210,14 @@ public:
     void forceReturnWindowToFront() override;
     QByteArray outputLog() const override;
 
+    // --- playback::PlaybackHost ---------------------------------------------
+    QString tempFolder() const override { return tempDir; }
+    void setSeekBarEnabled(bool enabled) override;
+    void setSeekBarRange(int maximum, int largeChange, int smallChange) override;
+    int seekBarPosition() const override;
+    void setSeekBarPosition(int position) override;
+    void setRunGlyph(bool stop) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -232,6 +241,8 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    playback::Playback playback_;
+    std::unique_ptr<MainWallpaper> wallpaper_;
     std::unique_ptr<MainSettingsHost> settingsHost_;
     std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;

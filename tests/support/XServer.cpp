@@ -1,5 +1,7 @@
 #include "support/XServer.h"
 
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -100,6 +102,10 @@ pid_t XServer::spawn(const QStringList& argv, int keepFd) {
     if (!displayEnv.isEmpty())
         ::setenv("DISPLAY", displayEnv.constData(), 1);
     ::unsetenv("WAYLAND_DISPLAY");
+    // The desktop's own programs read the system's folders, whatever a test
+    // isolated: openbox quits when it finds no theme in XDG_DATA_DIRS.
+    ::setenv("XDG_DATA_DIRS", "/usr/local/share:/usr/share", 1);
+    ::setenv("XDG_CONFIG_DIRS", "/etc/xdg", 1);
     ::execv(args[0], args.data());
     ::_exit(127);
 }
@@ -219,6 +225,21 @@ unsigned long XServer::activeWindow() const {
     bool ok = false;
     const unsigned long id = out.mid(hash + 1).trimmed().section(',', 0, 0).toULong(&ok, 16);
     return ok ? id : 0;
+}
+
+unsigned long XServer::waitForActive(const QString& caption, unsigned long other, int timeoutMs) const {
+    unsigned long found = 0;
+    waitFor(
+        [&] {
+            const unsigned long active = activeWindow();
+            if (active == 0 || active == other ||
+                run("xdotool", {"getwindowname", QString::number(active)}).trimmed() != caption)
+                return false;
+            found = active;
+            return true;
+        },
+        timeoutMs);
+    return found;
 }
 
 bool XServer::screenshot(const QString& pngPath) const {
