@@ -1,6 +1,7 @@
 #pragma once
 // TfrmMain: ZEK's only permanent window and the owner of its run-time state.
 #include "app/SharedHandoffBlock.h"
+#include "app/WindowHost.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
 #include "platform/DesktopWindows.h"
@@ -29,13 +30,17 @@ class OutputMemo;
 
 namespace zek::app {
 
+class FileDrop;
+class MinimiseHooks;
+class TrayIcon;
+
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
 // Process-wide flags.
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QWidget, public compile::CompileHost {
+class TfrmMain final : public QWidget, public compile::CompileHost, public WindowHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -165,7 +170,7 @@ public:
     void RebuildRecentMenu();
     void AddRecentFile(const QString& name);
     void forceForeground(platform::WindowId window);
-    void bringToFront();
+    void bringToFront() override;
     void setTopmost(bool on);
     void addTrayIcon();
     void removeTrayIcon();
@@ -203,13 +208,17 @@ public:
     void forceReturnWindowToFront() override;
     QByteArray outputLog() const override;
 
+    // --- WindowHost -----------------------------------------------------------
+    void setSourceFile(const QString& source) override { SetSourceFile(source, QString()); }
+    void runCompile() override { RunCompile(); }
+
+    TrayIcon* trayIcon() const { return tray_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     int menuBarHeight() const;
@@ -232,6 +241,9 @@ private:
     bool inKeepAlive_ = false;   // events pumped while a compiler runs: no tick, no input
     bool closePending_ = false;
     QElapsedTimer keepAliveClock_;
+    TrayIcon* tray_ = nullptr;
+    MinimiseHooks* minimiseHooks_ = nullptr;
+    FileDrop* fileDrop_ = nullptr;
 };
 
 }  // namespace zek::app
