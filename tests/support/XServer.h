@@ -49,7 +49,8 @@ public:
 private:
     void start(const Options& options);
     pid_t spawn(const QStringList& argv, int keepFd = -1);
-    bool waitForWindowManager(int timeoutMs);
+    bool waitForWindowManager(int timeoutMs);  // false at once when it exits
+    bool windowManagerManages(int timeoutMs);
     bool waitForTray(int timeoutMs);
 
     QString display_;
