@@ -1,6 +1,21 @@
 #include "app/CommandLine.h"
 
+#include "platform/TextCodec.h"
+
 namespace zek::app {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  zek source [midi]            compile the source (into midi)\n"
+    "  zek /PLAY [source [midi]]    (compile, then) start the player\n"
+    "  zek /E [file]                open the file in the editor\n"
+    "  zek /A [file]                make the file the current source and edit it\n"
+    "  zek /MIN                     start minimised (first start only)\n"
+    "  zek --help | --version       print the usage or the version\n"
+    "\n"
+    "One zek runs per user: a second one hands its command line to the running\n"
+    "one and exits with 1; the running one exits with 0.\n";
+
 namespace {
 
 QByteArray upperAscii(QByteArray s) {
@@ -16,7 +31,34 @@ QByteArray absolute(const QByteArray& path, const QByteArray& currentDir) {
     return currentDir.endsWith('/') ? currentDir + path : currentDir + '/' + path;
 }
 
+// The name for a message: undecodable bytes show as U+FFFD.
+QString shown(const QByteArray& name) { return QString::fromLocal8Bit(name); }
+
 }  // namespace
+
+std::optional<RefusedName> checkFileName(const QByteArray& name, int maxBytes) {
+    if (maxBytes >= 0 && name.size() > maxBytes)
+        return RefusedName{RefusedName::Fault::TooLong, name};
+    if (!platform::exactFileName(name))
+        return RefusedName{RefusedName::Fault::NotUtf8, name};
+    return std::nullopt;
+}
+
+QString refusedNameMessage(const RefusedName& refused) {
+    const QString why = refused.fault == RefusedName::Fault::TooLong
+                            ? QStringLiteral("ﾌｧｲﾙ名が%1ﾊﾞｲﾄを超えるため、開きませんでした。").arg(kMaxPathBytes)
+                            : QStringLiteral("ﾌｧｲﾙ名の文字ｺｰﾄﾞがUTF-8ではないため、開きませんでした。"
+                                             "ﾌｧｲﾙ名をUTF-8に直してください。");
+    return why + u'\n' + shown(refused.name);
+}
+
+QString refusedNameLine(const RefusedName& refused, bool runningInstance) {
+    const QString why = refused.fault == RefusedName::Fault::TooLong
+                            ? QStringLiteral("file name longer than %1 bytes").arg(kMaxPathBytes)
+                            : QStringLiteral("file name is not valid UTF-8 (rename it to UTF-8)");
+    const QString what = runningInstance ? QStringLiteral("left out") : QStringLiteral("nothing handed over");
+    return QStringLiteral("zek: %1, %2: %3").arg(why, what, shown(refused.name));
+}
 
 ParsedCommandLine parseCommandLine(const QList<QByteArray>& args, const QByteArray& currentDir) {
     ParsedCommandLine out;
@@ -44,12 +86,8 @@ ParsedCommandLine parseCommandLine(const QList<QByteArray>& args, const QByteArr
         r.compileRequest = true;
     }
     for (const auto* path : {&r.fnameSmc, &r.fnameMid}) {
-        if (*path && (*path)->size() > kMaxPathBytes) {
-            out.error = QStringLiteral("zek: file name longer than %1 bytes, nothing handed over: %2")
-                            .arg(kMaxPathBytes)
-                            .arg(QString::fromLocal8Bit(**path));
+        if (*path && (out.refused = checkFileName(**path)))
             return out;
-        }
     }
     out.request = r;
     return out;

@@ -1,6 +1,7 @@
 #include "app/Untmain.h"
 
 #include "app/FileDrop.h"
+#include "app/MainSettingsHost.h"
 #include "app/MinimiseHooks.h"
 #include "app/TrayIcon.h"
 #include "app/WindowGeometry.h"
@@ -15,9 +16,11 @@
 #include "platform/PrivateDir.h"
 #include "settings/OldInstallation.h"
 #include "settings/RecentFiles.h"
+#include "settings/SettingsCommands.h"
 #include "settings/SettingsStore.h"
 #include "settings/ShellShortcuts.h"
 #include "ui/AppIcon.h"
+#include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/FunctionKeys.h"
 #include "ui/OutputMemo.h"
@@ -28,7 +31,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -93,7 +95,10 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this) {
+    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
+      settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+      settingsCommands_(std::make_unique<settings::SettingsCommands>(
+          settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
     setWindowIcon(ui::applicationIcon());
@@ -109,7 +114,9 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     timTimer = new QTimer(this);
     timTimer->setObjectName(QStringLiteral("timTimer"));
     timTimer->setInterval(100);
-    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer);
+    // Queued: a Qt timer does not fire again while its own handler runs, so a
+    // tick that opens a message box would stop the tick until it closes.
+    connect(timTimer, &QTimer::timeout, this, &TfrmMain::timTimerTimer, Qt::QueuedConnection);
 
     resize(kDesignClientWidth, kDesignClientHeight + menuBarHeight());
     qApp->installEventFilter(this);
@@ -399,10 +406,7 @@ void TfrmMain::FormPaint() {
     });
 }
 
-void TfrmMain::firstRunHook() {
-    // The first-run compiler choice opens here once it exists; until then the
-    // stored defaults stand and the first save makes later starts normal ones.
-}
+void TfrmMain::firstRunHook() { settingsCommands_->firstRun(); }
 
 // --- The tick -------------------------------------------------------------------
 
@@ -450,14 +454,20 @@ void TfrmMain::sourceWatchTick() {
 }
 
 void TfrmMain::handoffTick() {
+    // A tick nested in a message box of the action may carry the request out
+    // again and clear it; the flag is then a later request's, and stays.
     if (block_.compileRequest()) {
+        const unsigned run = compileRequestsRun_;
         SetSourceFile(block_.fnameSmc(), block_.fnameMid());
         RunCompile();
-        block_.setCompileRequest(false);
+        if (run == compileRequestsRun_++)
+            block_.setCompileRequest(false);
     }
     if (block_.playRequest()) {
+        const unsigned run = playRequestsRun_;
         StartPlayer();
-        block_.setPlayRequest(false);
+        if (run == playRequestsRun_++)
+            block_.setPlayRequest(false);
     }
     if (block_.command() != 0 && !handoffGuard) {
         handoffGuard = true;
@@ -477,21 +487,11 @@ void TfrmMain::handoffTick() {
 
 void TfrmMain::mnuSelectClick() {
     const compile::CompilerKindInfo& info = compile::compilerKindInfo(settings.compiler);
-    const QString name = edtFnameSmc->text();
-    QFileDialog dialog(this, info.openTitle);
-    dialog.setObjectName(QStringLiteral("dlgOpen"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(compile::qtFileFilter(info.openFilter));
-    if (name.isEmpty() || name.endsWith('/')) {
-        if (!name.isEmpty())
-            dialog.setDirectory(name);
-    } else {
-        dialog.setDirectory(folderOrCurrent(name));
-        dialog.selectFile(name);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString chosen = ui::chooseOpenFile(this, QStringLiteral("dlgOpen"), info.openTitle, info.openFilter,
+                                              edtFnameSmc->text());
+    if (chosen.isEmpty())
         return;
-    SetSourceFile(dialog.selectedFiles().first(), QString());
+    SetSourceFile(chosen, QString());
     if (settings.auto_ == 1)
         RunCompile();
 }
@@ -533,9 +533,7 @@ void TfrmMain::mnuRunClick() {
         StartPlayer();
 }
 
-void TfrmMain::mnuInitClick() {
-    // The settings dialog opens here once it exists.
-}
+void TfrmMain::mnuInitClick() { settingsCommands_->openSettings(); }
 
 void TfrmMain::mnuWindowSizeClick() {
     if (ui::ShowMessageBox(this, kAskWindowSize, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
@@ -544,20 +542,7 @@ void TfrmMain::mnuWindowSizeClick() {
 }
 
 void TfrmMain::mnuCompilerClick(int tag) {
-    // The click toggled the item's mark; the marks follow `compiler` only.
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (tag == settings.compiler)
-        return;
-    const QString question = QStringLiteral("コンパイラを ") + mnuCompilers[static_cast<size_t>(tag)]->toolTip() +
-                             QStringLiteral(" に変更します。\nよろしいですか？");
-    if (ui::ShowMessageBox(this, question, ui::kMbIconQuestion | ui::kMbYesNo, windowTitle()) != ui::kIdYes)
-        return;
-    settings.compiler = tag;
-    const settings::Settings copy = settings;
-    apply(true, copy);
-    settings::SettingsStore(programFolder_).save(settings);
-    mnuInitClick();
+    settingsCommands_->switchCompiler(tag, mnuCompilers[static_cast<size_t>(tag)]->toolTip());
 }
 
 void TfrmMain::mnuReadmeClick() { compile::ShellOpen(programFolder_ + QStringLiteral("/README.TXT"), QString()); }
@@ -610,22 +595,7 @@ void TfrmMain::WallpaperTick() {
 }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
-    const QString option = settings.option(settings.compiler);
-    if (!changesOnly || edtOption->text() != option)
-        edtOption->setText(option);
-    if (!changesOnly || settings.stay != previous.stay)
-        setTopmost(settings.stay == 1);
-    if (!changesOnly || settings.menutag != previous.menutag || settings.menusmc != previous.menusmc ||
-        settings.menurunplayer != previous.menurunplayer || settings.menureturn != previous.menureturn)
-        ApplyFunctionKeys();
-    if (settings.wave == 1) {
-        PrepareWave(0, settings.wavenormal);
-        PrepareWave(1, settings.waveerror);
-    }
-    for (int kind = 0; kind < compile::kCompilerKindCount; ++kind)
-        mnuCompilers[static_cast<size_t>(kind)]->setChecked(settings.compiler == kind);
-    if (settings.compiler == 3)
-        compile::StageIncludeFolder(settings, programFolder_, compilerLibrary_);
+    settingsCommands_->apply(changesOnly, previous);
 }
 
 void TfrmMain::ApplyFunctionKeys() {

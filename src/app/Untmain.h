@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -27,10 +28,14 @@ class QToolButton;
 namespace zek::ui {
 class OutputMemo;
 }
+namespace zek::settings {
+class SettingsCommands;
+}
 
 namespace zek::app {
 
 class FileDrop;
+class MainSettingsHost;
 class MinimiseHooks;
 class TrayIcon;
 
@@ -235,11 +240,15 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    std::unique_ptr<MainSettingsHost> settingsHost_;
+    std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;
     bool destroyed_ = false;
     int compileDepth_ = 0;       // RunCompile calls under way (nested ones included)
     bool inKeepAlive_ = false;   // events pumped while a compiler runs: no tick, no input
     bool closePending_ = false;
+    unsigned compileRequestsRun_ = 0;  // requests from the block carried out, nested ones included
+    unsigned playRequestsRun_ = 0;
     QElapsedTimer keepAliveClock_;
     TrayIcon* tray_ = nullptr;
     MinimiseHooks* minimiseHooks_ = nullptr;

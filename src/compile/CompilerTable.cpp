@@ -8,38 +8,28 @@ const CompilerKindInfo kKinds[kCompilerKindCount] = {
      {QStringLiteral(".SMC"), QStringLiteral(".DSM")}, QStringLiteral("SMCﾌｧｲﾙ選択"),
      QStringLiteral("*.SMC;*.DSM"), QStringLiteral("SPICEｿｰｽﾌｧｲﾙではありません。"),
      QStringLiteral("SPICEｿｰｽﾌｧｲﾙ (*.SMC;*.DSM)|*.SMC;*.DSM"), QStringLiteral("SMC登録"),
-     QStringLiteral("SMCｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false},
+     QStringLiteral("SMCｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false, settings::OptionGroup::Spice, true},
     {QStringLiteral("MML2MID"), QStringLiteral("MML2MID"), QStringLiteral("MML2MID(&M)"),
      {QStringLiteral(".MML")}, QStringLiteral("MMLﾌｧｲﾙ選択"), QStringLiteral("*.MML"),
      QStringLiteral("MML2MIDｿｰｽﾌｧｲﾙではありません。"), QStringLiteral("MML2MIDｿｰｽﾌｧｲﾙ (*.MML)|*.MML"),
-     QStringLiteral("MML2MID登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false},
+     QStringLiteral("MML2MID登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false,
+     settings::OptionGroup::Mml2mid, false},
     {QStringLiteral("cSakura"), QStringLiteral("cSakura"), QStringLiteral("cSakura(&S)"),
      {QStringLiteral(".MML")}, QStringLiteral("MMLﾌｧｲﾙ選択"), QStringLiteral("*.MML"),
      QStringLiteral("cSakuraｿｰｽﾌｧｲﾙではありません。"), QStringLiteral("cSakuraｿｰｽﾌｧｲﾙ (*.MML)|*.MML"),
-     QStringLiteral("cSakura登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false},
+     QStringLiteral("cSakura登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.EXE)|*.EXE"), false,
+     settings::OptionGroup::None, false},
     {QStringLiteral("dSakura"), QStringLiteral("dSakura"), QStringLiteral("dSakura(&S)"),
      {QStringLiteral(".MML")}, QStringLiteral("MMLﾌｧｲﾙ選択"), QStringLiteral("*.MML"),
      QStringLiteral("dSakuraｿｰｽﾌｧｲﾙではありません。"), QStringLiteral("dSakuraｿｰｽﾌｧｲﾙ (*.MML)|*.MML"),
-     QStringLiteral("dSakura登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.DLL)|*.DLL"), true},
+     QStringLiteral("dSakura登録"), QStringLiteral("MMLｺﾝﾊﾟｲﾗ (*.DLL)|*.DLL"), true,
+     settings::OptionGroup::None, false},
 };
 
 }  // namespace
 
 const CompilerKindInfo& compilerKindInfo(int kind) {
     return kKinds[(kind >= 0 && kind < kCompilerKindCount) ? kind : 0];
-}
-
-QString qtFileFilter(const QString& filter) {
-    const int bar = filter.indexOf('|');
-    if (bar < 0)
-        return filter;
-    QString description = filter.left(bar);
-    const QString patterns = filter.mid(bar + 1);
-    // Qt reads the patterns from the parentheses, separated by blanks.
-    const int open = description.indexOf('(');
-    if (open >= 0)
-        description = description.left(open).trimmed();
-    return description + " (" + QString(patterns).replace(';', ' ') + ")";
 }
 
 }  // namespace zek::compile

@@ -1,5 +1,7 @@
 #pragma once
 // The vocabulary of the four compiler kinds, in one table.
+#include "settings/DialogRules.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +18,9 @@ struct CompilerKindInfo {
     QString openFilter;            // "description|patterns"
     QString pathDialogTitle;       // settings dialog: picking the compiler's path
     QString pathDialogFilter;
-    bool inProcess;                // a library called in ZEK's own process
+    bool inProcess;                // a library called in ZEK's own process; takes no options
+    settings::OptionGroup optionGroup;  // the option check boxes of the settings dialog
+    bool includeVariable;          // runs with SMC_INCLUDE (the dialog shows its box)
 };
 
 inline constexpr int kCompilerKindCount = 4;
@@ -24,7 +28,5 @@ inline constexpr int kCompilerKindCount = 4;
 // The entry of a kind; an out-of-range kind gets the first entry.
 const CompilerKindInfo& compilerKindInfo(int kind);
 
-// A "description|pattern;pattern" filter in the form Qt's file dialogs read.
-QString qtFileFilter(const QString& filter);
 
 }  // namespace zek::compile

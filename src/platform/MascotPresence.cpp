@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,19 +81,20 @@ bool sameFile(std::string_view field, unsigned long long devMajor, unsigned long
 
 // One line of /proc/locks: "1: FLOCK  ADVISORY  WRITE 4711 fe:00:1234 0 EOF".
 // A waiter blocked on a lock carries "->" after the number and holds nothing.
-bool isHeldExclusiveFlock(std::string_view line, unsigned long long devMajor,
-                          unsigned long long devMinor, unsigned long long inode) {
+// The holder's process id when the line is an exclusive flock on the file.
+std::optional<long> heldExclusiveFlock(std::string_view line, unsigned long long devMajor,
+                                       unsigned long long devMinor, unsigned long long inode) {
     nextToken(line);  // ordinal
     std::string_view kind = nextToken(line);
-    if (kind == "->")
-        return false;
     if (kind != "FLOCK")
-        return false;
+        return std::nullopt;
     nextToken(line);  // ADVISORY / MANDATORY
     if (nextToken(line) != "WRITE")
-        return false;
-    nextToken(line);  // pid
-    return sameFile(nextToken(line), devMajor, devMinor, inode);
+        return std::nullopt;
+    long pid = 0;
+    if (!parseNumber(nextToken(line), 10, pid) || !sameFile(nextToken(line), devMajor, devMinor, inode))
+        return std::nullopt;
+    return pid;
 }
 
 }  // namespace
@@ -106,24 +108,26 @@ bool mascotServerPresent() {
     return !path.isEmpty() && fileHasExclusiveFlock(path);
 }
 
-bool fileHasExclusiveFlock(const QByteArray& path) {
+bool fileHasExclusiveFlock(const QByteArray& path) { return exclusiveFlockHolder(path).has_value(); }
+
+std::optional<long> exclusiveFlockHolder(const QByteArray& path) {
     struct stat info {};
     if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
-        return false;
+        return std::nullopt;
     std::string locks;
     if (!readWholeFile("/proc/locks", locks))
-        return false;
+        return std::nullopt;
     const unsigned long long devMajor = major(info.st_dev);
     const unsigned long long devMinor = minor(info.st_dev);
     const unsigned long long inode = info.st_ino;
     std::string_view rest(locks);
     while (!rest.empty()) {
         const size_t end = std::min(rest.find('\n'), rest.size());
-        if (isHeldExclusiveFlock(rest.substr(0, end), devMajor, devMinor, inode))
-            return true;
+        if (const auto pid = heldExclusiveFlock(rest.substr(0, end), devMajor, devMinor, inode))
+            return pid;
         rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-    return false;
+    return std::nullopt;
 }
 
 }  // namespace zek::platform

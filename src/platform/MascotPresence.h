@@ -2,6 +2,8 @@
 // Whether the desktop mascot's server runs.
 #include <QByteArray>
 
+#include <optional>
+
 namespace zek::platform {
 
 // The file a running mascot server holds an exclusive flock on:
@@ -16,5 +18,8 @@ bool mascotServerPresent();
 // Looks the file up in /proc/locks rather than probing with flock() itself,
 // so a server starting at this very moment can never find its lock taken.
 bool fileHasExclusiveFlock(const QByteArray& path);
+
+// The process that holds an exclusive flock on `path`, looked up the same way.
+std::optional<long> exclusiveFlockHolder(const QByteArray& path);
 
 }  // namespace zek::platform

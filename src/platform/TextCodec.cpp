@@ -1,5 +1,6 @@
 #include "platform/TextCodec.h"
 
+#include <QFile>
 #include <QList>
 
 #include <algorithm>
@@ -110,6 +111,13 @@ QString decodeOutputLine(const QByteArray& bytes) {
     if (isValidUtf8(bytes.constData(), bytes.size()))
         return QString::fromUtf8(bytes);
     return decodeCp932(bytes);
+}
+
+std::optional<QString> exactFileName(const QByteArray& bytes) {
+    QString text = QFile::decodeName(bytes);
+    if (QFile::encodeName(text) != bytes)
+        return std::nullopt;
+    return text;
 }
 
 }  // namespace zek::platform

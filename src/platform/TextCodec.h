@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace zek::platform {
 
 // Encodes text as CP932. A character that CP932 cannot hold becomes "?",
@@ -17,5 +19,11 @@ QString decodeCp932(const QByteArray& bytes);
 QString decodeOutputLine(const QByteArray& bytes);
 
 bool isValidUtf8(const char* data, qsizetype size);
+
+// A file name as text, when that text leads back to exactly the file
+// system's bytes (Qt's file functions spell names in UTF-8). Nullopt for a
+// name in another encoding, such as Shift-JIS from an old archive: a QString
+// cannot carry it, and opening the decoded text would miss the file.
+std::optional<QString> exactFileName(const QByteArray& bytes);
 
 }  // namespace zek::platform

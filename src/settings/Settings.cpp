@@ -5,9 +5,23 @@ namespace {
 
 using K = SettingsField::Kind;
 
-constexpr SettingsField integer(const char* name, int Settings::*m) { return {name, K::Integer, m, nullptr}; }
-constexpr SettingsField flag(const char* name, int Settings::*m) { return {name, K::Flag, m, nullptr}; }
-constexpr SettingsField text(const char* name, QString Settings::*m) { return {name, K::Text, nullptr, m}; }
+using C = SettingsField::Control;
+
+// A field and, when the settings dialog shows it, that dialog's control.
+constexpr SettingsField integer(const char* name, int Settings::*m, const char* control = nullptr,
+                                C conversion = C::None) {
+    return {name, K::Integer, m, nullptr, control, conversion};
+}
+constexpr SettingsField flag(const char* name, int Settings::*m, const char* control) {
+    return {name, K::Flag, m, nullptr, control, C::CheckBox};
+}
+constexpr SettingsField text(const char* name, QString Settings::*m, const char* control = nullptr) {
+    return {name, K::Text, nullptr, m, control, control ? C::EditBox : C::None};
+}
+// A field of one compiler kind, shown while the dialog shows that kind.
+constexpr SettingsField perCompiler(const char* name, QString Settings::*m, const char* control, int kind) {
+    return {name, K::Text, nullptr, m, control, C::EditBox, kind};
+}
 
 const SettingsField kFields[] = {
     integer("left", &Settings::left),
@@ -15,48 +29,48 @@ const SettingsField kFields[] = {
     integer("width", &Settings::width),
     integer("height", &Settings::height),
     integer("compiler", &Settings::compiler),
-    text("option0", &Settings::option0),
-    text("option1", &Settings::option1),
-    text("option2", &Settings::option2),
-    text("option3", &Settings::option3),
-    flag("auto", &Settings::auto_),
-    flag("next", &Settings::next),
-    flag("show", &Settings::show),
-    flag("quit", &Settings::quit),
-    flag("date", &Settings::date),
-    flag("extr", &Settings::extr),
-    flag("mini", &Settings::mini),
-    flag("snap", &Settings::snap),
-    flag("stay", &Settings::stay),
-    flag("ooji", &Settings::ooji),
-    flag("updt", &Settings::updt),
-    flag("tray", &Settings::tray),
-    flag("rsiz", &Settings::rsiz),
-    flag("errf", &Settings::errf),
-    flag("sstp", &Settings::sstp),
-    flag("wall", &Settings::wall),
-    flag("cent", &Settings::cent),
-    flag("size", &Settings::size),
-    flag("rand", &Settings::rand),
-    integer("fext", &Settings::fext),
-    flag("emin", &Settings::emin),
-    flag("wave", &Settings::wave),
-    flag("func", &Settings::func),
-    flag("play", &Settings::play),
-    flag("copy", &Settings::copy),
-    text("execsmc", &Settings::execsmc),
-    text("execmml2mid", &Settings::execmml2mid),
-    text("execcsakura", &Settings::execcsakura),
-    text("execdsakura", &Settings::execdsakura),
-    text("execeditor", &Settings::execeditor),
-    text("execplayer", &Settings::execplayer),
-    text("parmeditor", &Settings::parmeditor),
-    text("parmplayer", &Settings::parmplayer),
-    text("smcinclude", &Settings::smcinclude),
-    text("diroutfile", &Settings::diroutfile),
-    text("wallpaper", &Settings::wallpaper),
-    text("wavenormal", &Settings::wavenormal),
-    text("waveerror", &Settings::waveerror),
+    perCompiler("option0", &Settings::option0, "edtOption", 0),
+    perCompiler("option1", &Settings::option1, "edtOption", 1),
+    perCompiler("option2", &Settings::option2, "edtOption", 2),
+    perCompiler("option3", &Settings::option3, "edtOption", 3),
+    flag("auto", &Settings::auto_, "chkAuto"),
+    flag("next", &Settings::next, "chkNext"),
+    flag("show", &Settings::show, "chkShow"),
+    flag("quit", &Settings::quit, "chkQuit"),
+    flag("date", &Settings::date, "chkDate"),
+    flag("extr", &Settings::extr, "chkExtr"),
+    flag("mini", &Settings::mini, "chkMini"),
+    flag("snap", &Settings::snap, "chkSnap"),
+    flag("stay", &Settings::stay, "chkStay"),
+    flag("ooji", &Settings::ooji, "chkOoji"),
+    flag("updt", &Settings::updt, "chkUpdt"),
+    flag("tray", &Settings::tray, "chkTray"),
+    flag("rsiz", &Settings::rsiz, "chkRsiz"),
+    flag("errf", &Settings::errf, "chkErrf"),
+    flag("sstp", &Settings::sstp, "chkSstp"),
+    flag("wall", &Settings::wall, "chkWall"),
+    flag("cent", &Settings::cent, "chkCent"),
+    flag("size", &Settings::size, "chkSize"),
+    flag("rand", &Settings::rand, "chkRand"),
+    integer("fext", &Settings::fext, "cbxFext", C::ShownChoice),
+    flag("emin", &Settings::emin, "chkEmin"),
+    flag("wave", &Settings::wave, "chkWave"),
+    flag("func", &Settings::func, "chkFunc"),
+    flag("play", &Settings::play, "chkPlay"),
+    flag("copy", &Settings::copy, "chkCopy"),
+    perCompiler("execsmc", &Settings::execsmc, "edtSetMmlcmp", 0),
+    perCompiler("execmml2mid", &Settings::execmml2mid, "edtSetMmlcmp", 1),
+    perCompiler("execcsakura", &Settings::execcsakura, "edtSetMmlcmp", 2),
+    perCompiler("execdsakura", &Settings::execdsakura, "edtSetMmlcmp", 3),
+    text("execeditor", &Settings::execeditor, "edtSetEditor"),
+    text("execplayer", &Settings::execplayer, "edtSetPlayer"),
+    text("parmeditor", &Settings::parmeditor, "edtPrmEditor"),
+    text("parmplayer", &Settings::parmplayer, "edtPrmPlayer"),
+    text("smcinclude", &Settings::smcinclude, "edtEnvSmcInclude"),
+    text("diroutfile", &Settings::diroutfile, "edtDirOutFile"),
+    text("wallpaper", &Settings::wallpaper, "edtWall"),
+    text("wavenormal", &Settings::wavenormal, "edtWaveNormal"),
+    text("waveerror", &Settings::waveerror, "edtWaveError"),
     text("lastfile0", &Settings::lastfile0),
     text("lastfile1", &Settings::lastfile1),
     text("lastfile2", &Settings::lastfile2),
@@ -67,12 +81,12 @@ const SettingsField kFields[] = {
     text("lastfile7", &Settings::lastfile7),
     text("lastfile8", &Settings::lastfile8),
     text("lastfile9", &Settings::lastfile9),
-    integer("timerexit", &Settings::timerexit),
-    integer("timerwallpaper", &Settings::timerwallpaper),
-    integer("menutag", &Settings::menutag),
-    integer("menusmc", &Settings::menusmc),
-    integer("menurunplayer", &Settings::menurunplayer),
-    integer("menureturn", &Settings::menureturn),
+    integer("timerexit", &Settings::timerexit, "updTimerExit", C::UpDown),
+    integer("timerwallpaper", &Settings::timerwallpaper, "updTimerWall", C::UpDown),
+    integer("menutag", &Settings::menutag, "cbxTag", C::FunctionKey),
+    integer("menusmc", &Settings::menusmc, "cbxSmc", C::FunctionKey),
+    integer("menurunplayer", &Settings::menurunplayer, "cbxRun", C::FunctionKey),
+    integer("menureturn", &Settings::menureturn, "cbxEsc", C::FunctionKey),
 };
 static_assert(std::size(kFields) == 63);
 

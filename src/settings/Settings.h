@@ -91,13 +91,26 @@ struct Settings {
     bool samePersistent(const Settings& other) const;
 };
 
-// Describes one persistent field: its stored name, kind and place in the record.
+// Describes one persistent field: its stored name, kind and place in the
+// record, and the settings dialog's control that shows it.
 struct SettingsField {
     enum class Kind { Integer, Flag, Text };
+    // How the dialog converts between the field and its control.
+    enum class Control {
+        None,         // not in the dialog
+        CheckBox,     // ticked = 1
+        EditBox,      // the text as it is
+        UpDown,       // the up-down's position
+        FunctionKey,  // item index = value - 1; no selection = 0
+        ShownChoice,  // item index = value; shown, never taken back
+    };
     const char* name;
     Kind kind;
     int Settings::*integer;   // Integer and Flag
     QString Settings::*text;  // Text
+    const char* control = nullptr;  // the control's object name
+    Control conversion = Control::None;
+    int compilerKind = -1;  // a per-compiler field: in the dialog only while it shows that kind
 };
 
 // The 63 persistent fields in table order.

@@ -327,4 +327,8 @@ int ShowDroppableWarning(QWidget* owner, const QString& text, const QString& tit
     return ShowMessageBox(owner, text, kMbIconWarning | kMbOk, title);
 }
 
+void ShowApplicationError(QWidget* owner, const QString& text) {
+    ShowMessageBox(owner, text, kMbIconError | kMbOk, owner ? owner->window()->windowTitle() : QString());
+}
+
 }  // namespace zek::ui

@@ -137,4 +137,8 @@ bool MessageFormVisible();
 // stacks a second box.
 int ShowDroppableWarning(QWidget* owner, const QString& text, const QString& title);
 
+// The application's standard error display: an error that ended an operation
+// (an error box, kind 0x10, titled with the owner window's caption).
+void ShowApplicationError(QWidget* owner, const QString& text);
+
 }  // namespace zek::ui

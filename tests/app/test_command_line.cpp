@@ -83,7 +83,7 @@ class Grammar : public ::testing::TestWithParam<GrammarRow> {};
 TEST_P(Grammar, WritesWhatTheTableSays) {
     const GrammarRow& row = GetParam();
     const ParsedCommandLine parsed = parseCommandLine(words(row.args), "/cwd");
-    ASSERT_TRUE(parsed.error.isEmpty());
+    ASSERT_FALSE(parsed.refused);
     ASSERT_TRUE(parsed.request);
     const HandoffRequest& r = *parsed.request;
     EXPECT_EQ(r.minimize, row.minimize);
@@ -141,23 +141,56 @@ TEST(GrammarWrite, PlayAloneTouchesNoPath) {
 TEST(GrammarLimits, NoArgumentsIsNoRequest) {
     const ParsedCommandLine parsed = parseCommandLine({}, "/");
     EXPECT_FALSE(parsed.request);
-    EXPECT_TRUE(parsed.error.isEmpty());
+    EXPECT_FALSE(parsed.refused);
 }
 
-TEST(GrammarLimits, AnArgumentOver255BytesIsRefusedWhole) {
+TEST(GrammarLimits, ANameOver255BytesOrNotUtf8IsRefusedWithTheRequestThatNamesIt) {
+    using Fault = RefusedName::Fault;
     const QByteArray fits = "/" + QByteArray(254, 'a');
     const QByteArray tooLong = "/" + QByteArray(255, 'a');
-    EXPECT_TRUE(parseCommandLine({fits}, "/").error.isEmpty());
-    for (const QList<QByteArray>& args : {QList<QByteArray>{tooLong}, QList<QByteArray>{"/E", tooLong},
-                                          QList<QByteArray>{"/m/a.mml", tooLong}}) {
-        const ParsedCommandLine parsed = parseCommandLine(args, "/");
-        EXPECT_FALSE(parsed.request);
-        EXPECT_TRUE(parsed.error.contains("255")) << parsed.error.toStdString();
+    const QByteArray shiftJis = "/m/\x83\x54\x83\x93.mml";  // "サン" in Shift-JIS
+    EXPECT_TRUE(parseCommandLine({fits}, "/").request);
+    EXPECT_TRUE(parseCommandLine({"/m/曲.mml"}, "/").request);
+    const struct {
+        QList<QByteArray> args;
+        QByteArray currentDir;
+        Fault fault;
+        QByteArray name;
+    } cases[] = {
+        {{tooLong}, "/", Fault::TooLong, tooLong},
+        {{"/E", tooLong}, "/", Fault::TooLong, tooLong},
+        {{"/m/a.mml", tooLong}, "/", Fault::TooLong, tooLong},
+        // A relative name that grows past the limit once made absolute.
+        {{QByteArray(250, 'r')}, "/some/folder", Fault::TooLong, "/some/folder/" + QByteArray(250, 'r')},
+        {{shiftJis}, "/", Fault::NotUtf8, shiftJis},
+        {{"/PLAY", "/m/a.mml", shiftJis}, "/", Fault::NotUtf8, shiftJis},
+        // A plain name typed in a folder whose own name is Shift-JIS.
+        {{"a.mml"}, "/\x8a\x79", Fault::NotUtf8, "/\x8a\x79/a.mml"},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine parsed = parseCommandLine(c.args, c.currentDir);
+        EXPECT_FALSE(parsed.request) << c.name.toStdString();
+        ASSERT_TRUE(parsed.refused) << c.name.toStdString();
+        EXPECT_EQ(parsed.refused->fault, c.fault);
+        EXPECT_EQ(parsed.refused->name, c.name);
     }
-    // A relative name that grows past the limit once made absolute is refused too.
-    EXPECT_FALSE(parseCommandLine({QByteArray(250, 'r')}, "/some/folder").request);
     // /MIN ignores the rest, however long.
     EXPECT_TRUE(parseCommandLine({"/MIN", tooLong}, "/").request);
+    // A name that never passes the block has no length limit.
+    EXPECT_FALSE(checkFileName(tooLong + tooLong, -1));
+    EXPECT_TRUE(checkFileName(shiftJis, -1));
+}
+
+TEST(GrammarLimits, ARefusalSaysWhyAndWhatBecameOfTheRequest) {
+    const RefusedName tooLong{RefusedName::Fault::TooLong, "/long.mml"};
+    const RefusedName shiftJis{RefusedName::Fault::NotUtf8, "/\x83\x54.mml"};
+    EXPECT_EQ(refusedNameLine(tooLong, true), "zek: file name longer than 255 bytes, left out: /long.mml");
+    EXPECT_EQ(refusedNameLine(tooLong, false),
+              "zek: file name longer than 255 bytes, nothing handed over: /long.mml");
+    EXPECT_EQ(refusedNameLine(shiftJis, false),
+              "zek: file name is not valid UTF-8 (rename it to UTF-8), nothing handed over: /\uFFFDT.mml");
+    EXPECT_EQ(refusedNameMessage(tooLong), "ﾌｧｲﾙ名が255ﾊﾞｲﾄを超えるため、開きませんでした。\n/long.mml");
+    EXPECT_TRUE(refusedNameMessage(shiftJis).startsWith("ﾌｧｲﾙ名の文字ｺｰﾄﾞがUTF-8ではないため"));
 }
 
 }  // namespace

@@ -9,9 +9,19 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zek::test;
 using zek::app::HandoffBlock;
@@ -19,6 +29,66 @@ using zek::app::SharedHandoffBlock;
 using zek::platform::SharedBlockFile;
 
 namespace {
+
+Finished runZekWithRawArguments(const QString& zek, const QList<QByteArray>& args) {
+    QProcess p;
+    p.setProcessEnvironment(offscreenEnvironment());
+    startWithRawArguments(p, zek, args);
+    Finished f;
+    if (p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit)
+        f.exitCode = p.exitCode();
+    f.stdErr = p.readAllStandardError();
+    return f;
+}
+
+// True when the process has the file open.
+bool hasOpen(qint64 pid, const QString& path) {
+    const QByteArray wanted = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    const QString dir = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(dir + "/" + fd).constData(), target, sizeof target);
+        if (n > 0 && QByteArray(target, n) == wanted)
+            return true;
+    }
+    return false;
+}
+
+// A TCP port on loopback that accepts connections (the kernel completes
+// them) and never answers: an X server that does not respond.
+class SilentListener {
+public:
+    SilentListener(int firstPort, int lastPort) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        for (int port = firstPort; fd_ >= 0 && port <= lastPort; ++port) {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(static_cast<uint16_t>(port));
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 8) == 0) {
+                port_ = port;
+                return;
+            }
+        }
+    }
+    ~SilentListener() { close(); }
+    bool ok() const { return port_ > 0; }
+    int port() const { return port_; }
+    void close() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    // True once a client has connected (and is waiting to be accepted).
+    bool connected() const {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1;
+    }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 QStringList nulSeparated(const QByteArray& bytes) {
     QStringList out;
@@ -86,12 +156,118 @@ TEST_F(SecondInstance, RelativeNamesArriveAbsolute) {
     EXPECT_EQ(block->fnameSmc(), QFileInfo(home.path("work")).canonicalFilePath() + "/song.mml");
 }
 
-TEST_F(SecondInstance, AnArgumentOver255BytesIsRefusedWithAReason) {
+TEST_F(SecondInstance, ANameOver255BytesOrNotUtf8IsRefusedWithAReason) {
     const QByteArray before = raw();
-    const Finished f = runZek(zek, {"/" + QString(300, 'a') + ".mml"});
+    Finished f = runZek(zek, {"/" + QString(300, 'a') + ".mml"});
     EXPECT_EQ(f.exitCode, 1);
-    EXPECT_TRUE(f.stdErr.contains("255")) << f.stdErr.constData();
+    EXPECT_TRUE(f.stdErr.startsWith("zek: file name longer than 255 bytes, nothing handed over: /aaa"))
+        << f.stdErr.constData();
+    // A Shift-JIS name, unpacked from an old archive: it exists, but its
+    // bytes cannot pass through the window's text boxes unchanged.
+    const QByteArray shiftJis = QFile::encodeName(home.root()) + "/\x83\x54\x83\x93.mml";
+    writeFile(QFile::decodeName(shiftJis), "c");
+    f = runZekWithRawArguments(zek, {shiftJis});
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_TRUE(f.stdErr.contains("not valid UTF-8")) << f.stdErr.constData();
+    EXPECT_TRUE(f.stdErr.contains("nothing handed over")) << f.stdErr.constData();
     EXPECT_EQ(raw(), before);
+}
+
+TEST_F(SecondInstance, HelpAndVersionAnswerOnStdoutAndTouchNoInstance) {
+    const QByteArray before = raw();
+    Finished f = runZek(zek, {"--help"});
+    EXPECT_EQ(f.exitCode, 0);
+    EXPECT_TRUE(f.stdOut.contains("zek /PLAY [source [midi]]")) << f.stdOut.constData();
+    EXPECT_TRUE(f.stdErr.isEmpty());
+    f = runZek(zek, {"--version"});
+    EXPECT_EQ(f.exitCode, 0);
+    EXPECT_EQ(f.stdOut, "zek 1.58\n");
+    EXPECT_EQ(raw(), before);
+    // With no instance at all, neither makes one nor leaves a block behind.
+    IsolatedHome other;
+    EXPECT_EQ(runZek(installZek(other), {"--version"}).exitCode, 0);
+    EXPECT_TRUE(QDir(other.runtimeDir()).isEmpty());
+}
+
+TEST_F(SecondInstance, AStuckLockHolderHoldsUpAStartForAboutTwoSecondsOnly) {
+    const QString lock = home.runtimeDir() + "/TALMO.ZEK.lock";
+    const int fd = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // a stray holder: this test
+    QElapsedTimer clock;
+    clock.start();
+    const Finished f = runZek(zek, {"/m/a.mml"}, QString(), 30000);
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_GE(clock.elapsed(), 1500) << "the start waits a while for a holder that lets go";
+    EXPECT_TRUE(f.stdErr.contains(QStringLiteral("%1 is still held by process %2").arg(lock).arg(::getpid()).toUtf8()))
+        << f.stdErr.constData();
+
+    // A termination signal during the wait ends the start at once. On a
+    // loaded machine the start may reach its time limit before the signal
+    // lands; that attempt proves nothing, and another is made.
+    bool endedBySignal = false;
+    for (int attempt = 0; attempt < 5 && !endedBySignal; ++attempt) {
+        QProcess waiting;
+        waiting.setProcessEnvironment(offscreenEnvironment());
+        waiting.start(zek, {"/m/a.mml"});
+        ASSERT_TRUE(waiting.waitForStarted());
+        ASSERT_TRUE(waitFor([&] { return hasOpen(waiting.processId(), lock); }, 10000));
+        ::kill(static_cast<pid_t>(waiting.processId()), SIGTERM);
+        ASSERT_TRUE(waiting.waitForFinished(10000)) << "a signal during the wait is not held back";
+        endedBySignal = waiting.exitStatus() == QProcess::CrashExit;
+        if (!endedBySignal) {
+            ASSERT_TRUE(waiting.readAllStandardError().contains("still held")) << "only the time limit may come first";
+        }
+    }
+    EXPECT_TRUE(endedBySignal);
+    ::close(fd);
+    EXPECT_FALSE(block->compileRequest());
+}
+
+TEST_F(SecondInstance, ASecondInstanceAsksTheXServerNothingWhileItHoldsTheLock) {
+    // An X server that accepts and never answers: the first start hangs on
+    // it, a later start still gets through.
+    SilentListener silentX(6100, 6999);
+    ASSERT_TRUE(silentX.ok());
+    QProcessEnvironment env = offscreenEnvironment();
+    env.insert("DISPLAY", QStringLiteral("127.0.0.1:%1").arg(silentX.port() - 6000));
+    QProcess stuck;
+    stuck.setProcessEnvironment(env);
+    stuck.start(zek, {"/m/stuck.mml"});
+    ASSERT_TRUE(stuck.waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return silentX.connected(); }, 10000)) << "the stuck start asks the X server";
+
+    const Finished f = runZek(zek, {"/m/next.mml"});
+    EXPECT_EQ(f.exitCode, 1) << f.stdErr.constData();
+    EXPECT_EQ(block->fnameSmc(), "/m/next.mml");
+    EXPECT_TRUE(block->compileRequest());
+    EXPECT_EQ(stuck.state(), QProcess::Running);
+    stuck.kill();
+    stuck.waitForFinished();
+}
+
+class NoDesktop : public ::testing::Test {
+protected:
+    IsolatedHome home;
+    QString zek = installZek(home);
+};
+
+TEST_F(NoDesktop, AFirstStartSaysItNeedsADesktopAndExitsWithOne) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    Finished f = runZek(zek, {}, QString(), 10000, env);
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_TRUE(f.stdErr.contains("zek: needs a graphical desktop")) << f.stdErr.constData();
+
+    // A display that is named but cannot be reached.
+    SilentListener closed(6100, 6999);
+    ASSERT_TRUE(closed.ok());
+    const int port = closed.port();
+    closed.close();
+    env.insert("DISPLAY", QStringLiteral("127.0.0.1:%1").arg(port - 6000));
+    f = runZek(zek, {}, QString(), 10000, env);
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_TRUE(f.stdErr.contains("zek: needs a graphical desktop")) << f.stdErr.constData();
 }
 
 class BlockFile : public ::testing::Test {
@@ -171,6 +347,28 @@ TEST_F(RunningInstance, ACrashedInstanceDoesNotBlockTheNextStart) {
     EXPECT_TRUE(waitFor([&] { return QFile::exists(work + "/argv.rec"); }, 5000)) << "and takes hand-offs";
     next.signal(SIGTERM);
     EXPECT_EQ(next.waitExit(), 0);
+}
+
+TEST_F(RunningInstance, ADeletedOrReplacedBlockFileIsMadeAgainSoOneInstanceHolds) {
+    RunningZek first(zek, home, {}, work);
+    ASSERT_TRUE(first.waitReady());
+    const QString block = home.runtimeDir() + "/TALMO.ZEK";
+    writeFile(work + "/song.smc", "c");
+    for (const bool replace : {false, true}) {
+        QFile::remove(work + "/argv.rec");
+        QFile::remove(block);  // a /tmp cleaner
+        if (replace) {
+            writeFile(block, QByteArray(524, '\0'));
+            ::chmod(QFile::encodeName(block).constData(), 0600);
+        }
+        ASSERT_TRUE(waitFor([&] { return blockHeld(home.runtimeDir()); }, 10000)) << replace;
+        const Finished f = runZek(zek, {work + "/song.smc"});
+        EXPECT_EQ(f.exitCode, 1) << "a later start is a second instance";
+        EXPECT_TRUE(waitFor([&] { return QFile::exists(work + "/argv.rec"); }, 10000))
+            << "and the running one takes its hand-off";
+    }
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.waitExit(), 0);
 }
 
 TEST_F(RunningInstance, TwoFirstInstancesStartedTogetherLeaveOneRunning) {

@@ -2,9 +2,13 @@
 #include "app/CommandLine.h"
 #include "app/Untmain.h"
 #include "settings/SettingsStore.h"
+#include "settings/Untfirst.h"
+#include "settings/Untinit.h"
 #include "support/TestEnv.h"
 #include "support/ZekProcess.h"
 #include "ui/OutputMemo.h"
+#include "ui/Untmsg.h"
+#include "ui/test_msg_modal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,12 +19,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 
 using namespace zek;
@@ -58,6 +64,25 @@ protected:
     }
     std::unique_ptr<TfrmMain> window() { return std::make_unique<TfrmMain>(block, home.programDir()); }
     static QString memoText(TfrmMain& w) { return w.mmoSmc->lines().join('\n'); }
+
+    // Runs `step` every 20 ms, also inside the loops of message boxes, until
+    // it answers true; closes any box still up after a while, so that a tick
+    // that stopped cannot hang the test. True when `step` finished.
+    static bool driveThroughBoxes(const std::function<bool()>& step) {
+        bool done = false;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] { done = done || step(); });
+        probe.start(20);
+        QTimer rescue;
+        QObject::connect(&rescue, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        rescue.start(20000);
+        test::waitFor([&] { return done && !QApplication::activeModalWidget(); }, 60000);
+        return done;
+    }
+    static void closeBox() { QApplication::activeModalWidget()->close(); }
 };
 
 TEST_F(MainWindowTest, CaptionMenusAndDesignSizes) {
@@ -124,12 +149,41 @@ TEST_F(MainWindowTest, GrowingByOneHundredAndOnePixelsWidensTheBoxes) {
     EXPECT_EQ(w->scbPlay->width(), 598 - 108);
 }
 
-TEST_F(MainWindowTest, FirstRunIsReadyOnlyAfterTheFirstPaint) {
+TEST_F(MainWindowTest, FirstRunChoosesACompilerThenOpensTheSettings) {
+    test::ensureDialogFonts();
     auto w = window();
     EXPECT_FALSE(w->settingsReady());
+    bool readyDuringTheChoice = true;
+    test::whenReady(
+        [] { return qobject_cast<settings::TfrmFirst*>(QApplication::activeModalWidget()) != nullptr; },
+        [&] {
+            readyDuringTheChoice = w->settingsReady();
+            auto* first = qobject_cast<settings::TfrmFirst*>(QApplication::activeModalWidget());
+            test::whenModalShows([] { return ui::frmMsg(); }, [](QWidget*) { ui::frmMsg()->btnYes->click(); });
+            first->btnMml2mid->click();
+        },
+        20000);
+    test::whenReady(
+        [] { return qobject_cast<settings::TfrmInit*>(QApplication::activeModalWidget()) != nullptr; },
+        [] {
+            auto* init = qobject_cast<settings::TfrmInit*>(QApplication::activeModalWidget());
+            init->edtSetEditor->setText("/usr/bin/mousepad");
+            init->btnOk->click();
+        },
+        20000);
     w->show();
-    EXPECT_TRUE(test::waitFor([&] { return w->settingsReady(); }, 3000));
+    ASSERT_TRUE(test::waitFor([&] { return w->settingsReady(); }, 20000));
+    EXPECT_FALSE(readyDuringTheChoice) << "compile, editor and player commands wait for the choice";
     EXPECT_NE(w->hwndMain, 0u);
+    EXPECT_EQ(w->settings.compiler, 1);
+    EXPECT_TRUE(w->mnuCompilers[1]->isChecked());
+    EXPECT_FALSE(w->mnuCompilers[0]->isChecked());
+    EXPECT_EQ(w->edtOption->text(), "") << "option1, empty by default";
+    EXPECT_EQ(w->settings.execeditor, "/usr/bin/mousepad") << "reloaded after the dialog";
+    settings::Settings stored;
+    EXPECT_TRUE(settings::SettingsStore(home.programDir()).load(stored));
+    EXPECT_EQ(stored.compiler, 1);
+    EXPECT_EQ(stored.execeditor, "/usr/bin/mousepad");
 }
 
 TEST_F(MainWindowTest, StartupRequestsAreTakenOverFromTheBlock) {
@@ -235,6 +289,56 @@ TEST_F(MainWindowTest, ASourceThatAppearsLaterGetsItsStampWithoutACompile) {
     EXPECT_NE(w->settings.sourceStamp, -1);
 }
 
+TEST_F(MainWindowTest, TheTickRunsOnWhileAMessageOfACompileItStartedIsUp) {
+    const QString editor = test::fixture("compilers/record-launch.sh");
+    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    test::writeSettings(home, "updt=1\nexecsmc=/no/compiler\nexeceditor=" + editor.toUtf8() + "\n");
+    const QString src = work + "/w.smc";
+    test::writeFile(src, "c");
+    struct timespec t[2] = {{1700000000, 0}, {1700000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    auto w = window();
+    w->SetSourceFile(src, QString());
+    t[0].tv_sec = t[1].tv_sec = 1700000010;  // saved: the next tick compiles and warns of the compiler
+    ::utimensat(AT_FDCWD, QFile::encodeName(src).constData(), t, 0);
+    bool handedOff = false;
+    EXPECT_TRUE(driveThroughBoxes([&] {
+        if (!ui::MessageFormVisible())
+            return false;
+        if (!handedOff) {
+            // A second instance finds the block free and writes its request.
+            EXPECT_TRUE(block.command() == 0 && !block.compileRequest());
+            start({"/E", (work + "/other.mml").toUtf8()});
+            handedOff = true;
+            return false;
+        }
+        if (block.command() != 0 || !QFile::exists(home.path("editor.rec")))
+            return false;
+        closeBox();
+        return true;
+    })) << "the hand-off is taken while the box is up";
+}
+
+TEST_F(MainWindowTest, ARequestHandedOffAfterANestedTickRanTheFirstIsKept) {
+    normalRun("execsmc=/no/compiler\n");
+    auto w = window();
+    start({(work + "/first.smc").toUtf8()});
+    int phase = 0;
+    EXPECT_TRUE(driveThroughBoxes([&] {
+        if (phase == 0 && ui::MessageFormVisible() && !block.compileRequest()) {
+            // A tick inside the box ran the request again and cleared it; a
+            // second instance writes the next one, and the box closes before
+            // any tick could take it.
+            start({(work + "/second.smc").toUtf8()});
+            closeBox();
+            phase = 1;
+        } else if (phase == 1 && ui::MessageFormVisible()) {
+            closeBox();  // the second request's own warning
+        }
+        return phase == 1 && w->edtFnameSmc->text() == work + "/second.smc" && !block.compileRequest();
+    }));
+}
+
 TEST_F(MainWindowTest, SnapsToTheScreenEdgeWhenAsked) {
     normalRun("snap=1\n");
     auto w = window();
@@ -324,7 +428,7 @@ TEST_F(MainWindowTest, OpenDialogUsesTheKindsTitleAndFilterAndCompilesWithAuto) 
     });
     w->mnuSelectClick();
     EXPECT_EQ(title, "SMCﾌｧｲﾙ選択");
-    EXPECT_EQ(filter, "SPICEｿｰｽﾌｧｲﾙ (*.SMC *.DSM)");
+    EXPECT_EQ(filter, "SPICEｿｰｽﾌｧｲﾙ (*.SMC;*.DSM) (*.[sS][mM][cC] *.[dD][sS][mM])");
     EXPECT_EQ(folder, work);
     EXPECT_EQ(w->edtFnameSmc->text(), song);
     EXPECT_EQ(w->edtFnameMid->text(), work + "/Song.mid");

@@ -27,8 +27,9 @@ public:
     XServer& operator=(const XServer&) = delete;
 
     bool ok() const { return skipReason_.isEmpty(); }
-    // Why the desktop could not be had (a missing program, a server that
-    // did not start); empty when ok().
+    // Why the desktop could not be had; empty when ok(). A missing program
+    // only skips; a server that is installed but does not start also fails
+    // the test.
     QString skipReason() const { return skipReason_; }
     QString display() const { return display_; }  // ":N"
 
@@ -48,6 +49,7 @@ public:
 
 private:
     void start(const Options& options);
+    void fail(const QString& reason);
     pid_t spawn(const QStringList& argv, int keepFd = -1);
     bool waitForWindowManager(int timeoutMs);  // false at once when it exits
     bool windowManagerManages(int timeoutMs);

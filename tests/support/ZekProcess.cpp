@@ -30,9 +30,10 @@ QProcessEnvironment offscreenEnvironment() {
     return env;
 }
 
-Finished runZek(const QString& program, const QStringList& args, const QString& workDir, int timeoutMs) {
+Finished runZek(const QString& program, const QStringList& args, const QString& workDir, int timeoutMs,
+                const QProcessEnvironment& env) {
     QProcess p;
-    p.setProcessEnvironment(offscreenEnvironment());
+    p.setProcessEnvironment(env);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
     p.start(program, args);
@@ -43,8 +44,24 @@ Finished runZek(const QString& program, const QStringList& args, const QString& 
         return f;
     }
     f.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    f.stdOut = p.readAllStandardOutput();
     f.stdErr = p.readAllStandardError();
     return f;
+}
+
+void startWithRawArguments(QProcess& process, const QString& program, const QList<QByteArray>& args) {
+    // Each argument travels as octal escapes that the shell's printf turns
+    // back into its bytes.
+    QStringList shellArgs{"-c",
+                          "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; shift; done; exec \"$0\" \"$@\"",
+                          program};
+    for (const QByteArray& a : args) {
+        QString escaped;
+        for (const char c : a)
+            escaped += QStringLiteral("\\0%1").arg(static_cast<unsigned char>(c), 3, 8, QLatin1Char('0'));
+        shellArgs << escaped;
+    }
+    process.start("/bin/sh", shellArgs);
 }
 
 RunningZek::RunningZek(const QString& program, const IsolatedHome& home, const QStringList& args,

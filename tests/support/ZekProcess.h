@@ -20,7 +20,8 @@ QString installZek(const IsolatedHome& home);
 void writeSettings(const IsolatedHome& home, const QByteArray& extraLines);
 
 struct Finished {
-    int exitCode = -1;
+    int exitCode = -1;  // -1: killed by a signal, or still running at the time limit
+    QByteArray stdOut;
     QByteArray stdErr;
 };
 
@@ -29,7 +30,11 @@ QProcessEnvironment offscreenEnvironment();
 
 // Runs zek to its end (a second instance, say) with the given arguments.
 Finished runZek(const QString& program, const QStringList& args, const QString& workDir = QString(),
-                int timeoutMs = 10000);
+                int timeoutMs = 10000, const QProcessEnvironment& env = offscreenEnvironment());
+
+// Starts zek with arguments given as bytes, through /bin/sh: QProcess would
+// spell them in UTF-8, and a test may need a name in another encoding.
+void startWithRawArguments(QProcess& process, const QString& program, const QList<QByteArray>& args);
 
 // The running instance, started offscreen.
 class RunningZek {
