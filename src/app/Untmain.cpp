@@ -19,7 +19,6 @@
 #include "settings/SettingsCommands.h"
 #include "settings/SettingsStore.h"
 #include "settings/ShellShortcuts.h"
-#include "ui/AppIcon.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/FunctionKeys.h"
@@ -101,7 +100,6 @@ TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
           settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kMainCaption);
-    setWindowIcon(ui::applicationIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(ui::designFont(ui::kGothicFont, 11));
