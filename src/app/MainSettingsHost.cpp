@@ -21,7 +21,16 @@ bool MainSettingsHost::loadWallpaper() { return false; }
 void MainSettingsHost::layoutWallpaper(bool, bool) {}
 
 void MainSettingsHost::applyFunctionKeys() { main_.ApplyFunctionKeys(); }
-void MainSettingsHost::prepareWave(int which, const QString& path) { main_.PrepareWave(which, path); }
+// A cue file that cannot be opened is reported, and apply goes on: a broken
+// sound file must not keep the other cue, the compiler menu or the library
+// staging from being applied.
+void MainSettingsHost::prepareWave(int which, const QString& path) {
+    try {
+        main_.PrepareWave(which, path);
+    } catch (const playback::DeviceError& e) {
+        showError(QString::fromLocal8Bit(e.what()));
+    }
+}
 
 void MainSettingsHost::checkCompilerMenu(int kind) {
     for (size_t i = 0; i < main_.mnuCompilers.size(); ++i)

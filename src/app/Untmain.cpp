@@ -3,6 +3,7 @@
 #include "app/FileDrop.h"
 #include "app/MainSettingsHost.h"
 #include "app/MinimiseHooks.h"
+#include "app/SeekBar.h"
 #include "app/TrayIcon.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
@@ -95,7 +96,7 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
     : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
-      settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+      playback_(settings, *this), settingsHost_(std::make_unique<MainSettingsHost>(*this)),
       settingsCommands_(std::make_unique<settings::SettingsCommands>(
           settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -227,7 +228,7 @@ void TfrmMain::buildToolBars() {
     sbtRun = speedButton(tolMain, "sbtRun", ui::ToolGlyph::Play);
     sbtRun->move(x, buttonTop);
     x += kButtonSize + kSeparatorWidth;  // ToolButton3
-    scbPlay = new QScrollBar(Qt::Horizontal, tolMain);
+    scbPlay = new SeekBar(tolMain);
     scbPlay->setObjectName(QStringLiteral("scbPlay"));
     scbPlay->setEnabled(false);
     scbPlay->setGeometry(x, buttonTop + 3, 397, kButtonSize - 6);
@@ -235,6 +236,7 @@ void TfrmMain::buildToolBars() {
     connect(sbtTag, &QToolButton::clicked, this, &TfrmMain::mnuTagClick);
     connect(sbtSmc, &QToolButton::clicked, this, &TfrmMain::mnuSmcClick);
     connect(sbtRun, &QToolButton::clicked, this, &TfrmMain::mnuRunClick);
+    connect(scbPlay, &SeekBar::scrolled, this, &TfrmMain::scbPlayScroll);
 
     tolSub = new QWidget(client);
     tolSub->setObjectName(QStringLiteral("tolSub"));
@@ -302,7 +304,6 @@ void TfrmMain::takeStartupRequest() {
 }
 
 void TfrmMain::FormCreate() {
-    playState = 0;
     designWidth = kDesignOuterWidth;
     designHeight = kDesignOuterHeight;
     designFnameWidth = 209;
@@ -358,7 +359,7 @@ void TfrmMain::FormDestroy() {
     destroyed_ = true;
     timTimer->stop();
     removeTrayIcon();
-    StopPlay();
+    playback_.CloseDevices();
     compile::RemoveStagedFiles(settings, programFolder_, compilerLibrary_);
     if (!tempDir.isEmpty())
         compile::DeleteFolderTree(tempDir + QStringLiteral("*.*"));
@@ -524,12 +525,7 @@ void TfrmMain::mnuSmcClick() {
     RunCompile();
 }
 
-void TfrmMain::mnuRunClick() {
-    if (playState == 2)
-        StopPlay();
-    else
-        StartPlayer();
-}
+void TfrmMain::mnuRunClick() { playback_.RunCommand(); }
 
 void TfrmMain::mnuInitClick() { settingsCommands_->openSettings(); }
 
@@ -551,6 +547,8 @@ void TfrmMain::mnuVerClick() { ui::ShowVersionDialog(this); }
 
 void TfrmMain::mnuRestoreClick() { restoreApplication(); }
 
+void TfrmMain::scbPlayScroll(int code) { playback_.ScrollEvent(code); }
+
 // --- Operations -----------------------------------------------------------------
 
 void TfrmMain::SetSourceFile(const QString& source, const QString& midi) { job_.SetSourceFile(source, midi); }
@@ -568,25 +566,11 @@ void TfrmMain::RunCompile() {
 
 void TfrmMain::OpenInEditor(const std::optional<QString>& file) { compile::OpenInEditor(settings, *this, file); }
 
-void TfrmMain::StartPlayer() {
-    // Playing the MIDI file (built-in or outside player) starts here once it exists.
-}
-
-void TfrmMain::StopPlay() {
-    // Stops the built-in player once it exists; nothing plays until then.
-}
-
-void TfrmMain::PlayTick() {
-    // Follows the built-in player once it exists.
-}
-
-void TfrmMain::PlayWave(int) {
-    // The compile's sound cues play here once they exist.
-}
-
-void TfrmMain::PrepareWave(int, const QString&) {
-    // Opens the sound cue files once cues exist.
-}
+void TfrmMain::StartPlayer() { playback_.StartPlayer(); }
+void TfrmMain::StopPlay() { playback_.StopPlay(); }
+void TfrmMain::PlayTick() { playback_.PlayTick(); }
+void TfrmMain::PlayWave(int which) { playback_.PlayWave(which); }
+void TfrmMain::PrepareWave(int which, const QString& path) { playback_.PrepareWave(which, path); }
 
 void TfrmMain::WallpaperTick() {
     // The wallpaper idle timer runs here once the wallpaper exists.
@@ -751,6 +735,20 @@ void TfrmMain::sendSstp(const QString& script) {
 void TfrmMain::forceReturnWindowToFront() { forceForeground(block_.hwndReturn()); }
 
 QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\r\n"); }
+
+// --- playback::PlaybackHost -------------------------------------------------------
+
+void TfrmMain::setSeekBarEnabled(bool enabled) { scbPlay->setEnabled(enabled); }
+
+void TfrmMain::setSeekBarRange(int maximum, int largeChange, int smallChange) {
+    scbPlay->setRange(0, maximum);
+    scbPlay->setPageStep(largeChange);
+    scbPlay->setSingleStep(smallChange);
+}
+
+int TfrmMain::seekBarPosition() const { return scbPlay->value(); }
+void TfrmMain::setSeekBarPosition(int position) { scbPlay->setValue(position); }
+void TfrmMain::setRunGlyph(bool stop) { sbtRun->setIcon(ui::toolGlyph(stop ? ui::ToolGlyph::Stop : ui::ToolGlyph::Play)); }
 
 // --- Window events ----------------------------------------------------------------
 

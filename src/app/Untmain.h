@@ -1,9 +1,11 @@
 #pragma once
 // TfrmMain: ZEK's only permanent window and the owner of its run-time state.
+#include "app/SeekBar.h"
 #include "app/SharedHandoffBlock.h"
 #include "app/WindowHost.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
+#include "playback/Playback.h"
 #include "platform/DesktopWindows.h"
 #include "settings/Settings.h"
 
@@ -21,7 +23,6 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QMenu;
-class QScrollBar;
 class QTimer;
 class QToolButton;
 
@@ -45,7 +46,10 @@ inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支�
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QWidget, public compile::CompileHost, public WindowHost {
+class TfrmMain final : public QWidget,
+                       public compile::CompileHost,
+                       public playback::PlaybackHost,
+                       public WindowHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -90,7 +94,7 @@ public:
     QToolButton* sbtTag = nullptr;
     QToolButton* sbtSmc = nullptr;
     QToolButton* sbtRun = nullptr;
-    QScrollBar* scbPlay = nullptr;
+    SeekBar* scbPlay = nullptr;
     QWidget* tolSub = nullptr;
     QLineEdit* edtFnameSmc = nullptr;
     QLineEdit* edtFnameMid = nullptr;
@@ -101,8 +105,6 @@ public:
 
     // --- State --------------------------------------------------------------
     settings::Settings settings;
-    int playState = 0;  // 0 idle, 1 starting, 2 playing
-    bool seekDragging = false;
     int designWidth = 0;
     int designHeight = 0;
     int designFnameWidth = 0;
@@ -159,6 +161,7 @@ public:
     void mnuVerClick();
     void mnuRestoreClick();
     void pumExitClick();
+    void scbPlayScroll(int code);
 
     // --- Operations other parts call ---------------------------------------
     void SetSourceFile(const QString& source, const QString& midi);
@@ -169,6 +172,8 @@ public:
     void PlayTick();
     void PlayWave(int which);
     void PrepareWave(int which, const QString& path);
+    // The built-in player (playState, seekDragging) and the sound cues.
+    playback::Playback& player() { return playback_; }
     void WallpaperTick();
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
@@ -219,6 +224,14 @@ public:
 
     TrayIcon* trayIcon() const { return tray_; }
 
+    // --- playback::PlaybackHost ---------------------------------------------
+    QString tempFolder() const override { return tempDir; }
+    void setSeekBarEnabled(bool enabled) override;
+    void setSeekBarRange(int maximum, int largeChange, int smallChange) override;
+    int seekBarPosition() const override;
+    void setSeekBarPosition(int position) override;
+    void setRunGlyph(bool stop) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -240,6 +253,7 @@ private:
     QString programFolder_;
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
+    playback::Playback playback_;
     std::unique_ptr<MainSettingsHost> settingsHost_;
     std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;

@@ -139,72 +139,108 @@ bool SmfTrackCursor::next(SmfEvent& ev) {
     return true;
 }
 
-SmfReadResult readSmf(std::span<const uint8_t> bytes) {
-    SmfReadResult result;
-    auto fail = [&](std::string message) {
-        result.error = std::move(message);
-        return result;
-    };
+std::string walkSmf(std::span<const uint8_t> bytes, SmfVisitor& visitor) {
     const uint8_t* p = bytes.data();
     const size_t size = bytes.size();
     if (size < 14 || std::string_view(reinterpret_cast<const char*>(p), 4) != "MThd")
-        return fail("not a Standard MIDI file (no MThd header)");
+        return "not a Standard MIDI file (no MThd header)";
     const uint32_t headerLength = be32(p + 4);
-    if (headerLength < 6 || headerLength > size - 8) return fail("bad MThd header length");
-    SmfFile file;
-    file.format = be16(p + 8);
-    const uint16_t declaredTracks = be16(p + 10);
-    file.division = int16_t(be16(p + 12));
-    if (file.format > 2) return fail("unknown MIDI file format " + std::to_string(file.format));
-    if (file.division == 0) return fail("division of 0 ticks per quarter note");
+    if (headerLength < 6 || headerLength > size - 8) return "bad MThd header length";
+    SmfHeader header;
+    header.format = be16(p + 8);
+    header.declaredTracks = be16(p + 10);
+    header.division = int16_t(be16(p + 12));
+    if (header.format > 2) return "unknown MIDI file format " + std::to_string(header.format);
+    if (header.division == 0) return "division of 0 ticks per quarter note";
+    visitor.header(header);
 
-    std::vector<TempoPoint> tempo;
+    size_t tracks = 0;
     size_t pos = 8 + size_t(headerLength);
-    while (pos < size && file.tracks.size() < declaredTracks) {
-        if (size - pos < 8) return fail("truncated chunk header");
+    while (pos < size && tracks < header.declaredTracks) {
+        if (size - pos < 8) return "truncated chunk header";
         const uint32_t length = be32(p + pos + 4);
         const bool isTrack = std::string_view(reinterpret_cast<const char*>(p + pos), 4) == "MTrk";
         pos += 8;
-        if (length > size - pos)
-            return fail("chunk " + std::to_string(file.tracks.size() + 1) + " runs past the end of the file");
+        if (length > size - pos) return "chunk " + std::to_string(tracks + 1) + " runs past the end of the file";
         if (isTrack) {  // other chunk kinds are skipped, as the standard asks
-            SmfTrack track;
+            visitor.beginTrack(tracks);
             SmfTrackCursor cursor({p + pos, length});
             SmfEvent ev;
             while (cursor.next(ev)) {
-                track.endTick = ev.tick;
-                if (ev.isMeta() && ev.metaType == 0x2F) {
-                    track.hasEndOfTrack = true;
-                    break;
-                }
-                if (ev.isTempo()) tempo.push_back({ev.tick, ev.tempo()});
-                track.events.push_back(std::move(ev));
+                visitor.event(ev);
+                if (ev.isMeta() && ev.metaType == 0x2F) break;
             }
-            if (!cursor.error().empty())
-                return fail("track " + std::to_string(file.tracks.size() + 1) + ": " + cursor.error());
-            file.lengthTicks = std::max(file.lengthTicks, track.endTick);
-            file.tracks.push_back(std::move(track));
+            if (!cursor.error().empty()) return "track " + std::to_string(tracks + 1) + ": " + cursor.error();
+            ++tracks;
         }
         pos += length;
     }
-    if (file.tracks.size() < declaredTracks)
-        return fail("file holds " + std::to_string(file.tracks.size()) + " of " +
-                    std::to_string(declaredTracks) + " declared tracks");
-    file.tempoMap = TempoMap(file.division, std::move(tempo));
-    result.file = std::move(file);
+    if (tracks < header.declaredTracks)
+        return "file holds " + std::to_string(tracks) + " of " + std::to_string(header.declaredTracks) +
+               " declared tracks";
+    return {};
+}
+
+namespace {
+
+// Builds the stored form of a file.
+class SmfCollector : public SmfVisitor {
+public:
+    void header(const SmfHeader& h) override {
+        file.format = h.format;
+        file.division = h.division;
+    }
+    void beginTrack(size_t) override { file.tracks.emplace_back(); }
+    void event(const SmfEvent& ev) override {
+        SmfTrack& track = file.tracks.back();
+        track.endTick = ev.tick;
+        file.lengthTicks = std::max(file.lengthTicks, ev.tick);
+        if (ev.isMeta() && ev.metaType == 0x2F) {
+            track.hasEndOfTrack = true;
+            return;
+        }
+        if (ev.isTempo()) tempo.push_back({ev.tick, ev.tempo()});
+        track.events.push_back(ev);
+    }
+    SmfFile file;
+    std::vector<TempoPoint> tempo;
+};
+
+std::string readFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot open " + path;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) return "cannot read " + path;
+    if (size_t(size) > kMaxFileBytes) return path + " is too large for a MIDI file";
+    in.seekg(0);
+    bytes.resize(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return "cannot read " + path;
+    return {};
+}
+
+}  // namespace
+
+SmfReadResult readSmf(std::span<const uint8_t> bytes) {
+    SmfReadResult result;
+    SmfCollector collector;
+    result.error = walkSmf(bytes, collector);
+    if (!result.error.empty()) return result;
+    collector.file.tempoMap = TempoMap(collector.file.division, std::move(collector.tempo));
+    result.file = std::move(collector.file);
     return result;
 }
 
+std::string walkSmfFile(const std::string& path, SmfVisitor& visitor) {
+    std::vector<uint8_t> bytes;
+    std::string error = readFileBytes(path, bytes);
+    return error.empty() ? walkSmf(bytes, visitor) : error;
+}
+
 SmfReadResult readSmfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {std::nullopt, "cannot open " + path};
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) return {std::nullopt, "cannot read " + path};
-    if (size_t(size) > kMaxFileBytes) return {std::nullopt, path + " is too large for a MIDI file"};
-    in.seekg(0);
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return {std::nullopt, "cannot read " + path};
+    std::vector<uint8_t> bytes;
+    std::string error = readFileBytes(path, bytes);
+    if (!error.empty()) return {std::nullopt, error};
     return readSmf(bytes);
 }
 

@@ -82,6 +82,29 @@ struct SmfReadResult {
 SmfReadResult readSmf(std::span<const uint8_t> bytes);
 SmfReadResult readSmfFile(const std::string& path);
 
+struct SmfHeader {
+    int format = 1;
+    int16_t division = 480;
+    uint16_t declaredTracks = 0;
+};
+
+// Receives the events of a file in file order without the reader storing
+// them, so that a large file costs only what the receiver keeps.
+class SmfVisitor {
+public:
+    virtual ~SmfVisitor() = default;
+    virtual void header(const SmfHeader&) {}
+    virtual void beginTrack(size_t /*index*/) {}
+    // Every event of the track, its end-of-track event included (the last
+    // one passed; anything after it in the chunk is ignored).
+    virtual void event(const SmfEvent& ev) = 0;
+};
+
+// Checks and walks a whole file as readSmf does; returns the error text, or
+// an empty text when the file was read whole.
+std::string walkSmf(std::span<const uint8_t> bytes, SmfVisitor& visitor);
+std::string walkSmfFile(const std::string& path, SmfVisitor& visitor);
+
 // Walks the events of one track chunk's data without storing them; the
 // compiler's format-0 merge and readSmf share it.
 class SmfTrackCursor {

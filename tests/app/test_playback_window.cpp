@@ -1,0 +1,156 @@
+// The main window's side of playback, offscreen with a private sound server:
+// the run command, the seek bar and run glyph, the player's messages and a
+// cue file that cannot be opened.
+#include "app/SeekBar.h"
+#include "app/Untmain.h"
+#include "playback/SoundFixtures.h"
+#include "support/ZekProcess.h"
+#include "ui/ToolGlyphs.h"
+#include "ui/Untmsg.h"
+#include "ui/test_msg_modal.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+
+using namespace zek;
+using namespace zek::test;
+using app::TfrmMain;
+
+namespace {
+
+class PlaybackWindowTest : public SoundTest {
+protected:
+    app::SharedHandoffBlock raw{};
+    app::HandoffBlock block{&raw};
+
+    void SetUp() override {
+        SoundTest::SetUp();
+        app::firstPaintDone = false;
+        app::handoffGuard = false;
+        block.initialise(0);
+    }
+    std::unique_ptr<TfrmMain> window(const QByteArray& settings) {
+        writeSettings(home, settings);
+        return std::make_unique<TfrmMain>(block, home.programDir());
+    }
+    static QImage glyph(const QIcon& icon) { return icon.pixmap(20, 18).toImage(); }
+};
+
+TEST_F(PlaybackWindowTest, TheRunCommandTogglesThePlayWithBarAndGlyph) {
+    auto w = window("play=1\n");
+    w->edtFnameMid->setText(writeTone(path("song.mid"), 3000));
+    w->mnuRunClick();
+    EXPECT_EQ(w->player().playState(), 2);
+    EXPECT_TRUE(w->scbPlay->isEnabled());
+    EXPECT_EQ(w->scbPlay->maximum(), 300);
+    EXPECT_EQ(w->scbPlay->pageStep(), 75);
+    EXPECT_EQ(w->scbPlay->singleStep(), 7);
+    EXPECT_EQ(glyph(w->sbtRun->icon()), glyph(ui::toolGlyph(ui::ToolGlyph::Stop)));
+    ASSERT_TRUE(waitFor([&] {
+        w->timTimerTimer();
+        return w->scbPlay->value() >= 40;
+    }, 10000));
+
+    w->mnuTrayRun->trigger();  // the tray's item is the same command
+    EXPECT_EQ(w->player().playState(), 0);
+    EXPECT_FALSE(w->scbPlay->isEnabled());
+    EXPECT_GE(w->scbPlay->value(), 40) << "the bar keeps its position";
+    EXPECT_EQ(glyph(w->sbtRun->icon()), glyph(ui::toolGlyph(ui::ToolGlyph::Play)));
+}
+
+TEST_F(PlaybackWindowTest, TheSeekBarReportsEachScrollAndItsEnd) {
+    app::SeekBar bar;
+    bar.setRange(0, 300);
+    bar.setPageStep(75);
+    bar.setSingleStep(7);
+    bar.resize(300, 18);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    QList<int> codes;
+    QObject::connect(&bar, &app::SeekBar::scrolled, [&](int code) { codes << code; });
+    QStyleOptionSlider opt;
+    opt.initFrom(&bar);
+    opt.orientation = Qt::Horizontal;
+    opt.minimum = bar.minimum();
+    opt.maximum = bar.maximum();
+    opt.sliderPosition = opt.sliderValue = bar.value();
+    opt.pageStep = bar.pageStep();
+    opt.singleStep = bar.singleStep();
+    auto centre = [&](QStyle::SubControl sc) {
+        opt.sliderPosition = opt.sliderValue = bar.value();
+        return bar.style()->subControlRect(QStyle::CC_ScrollBar, &opt, sc, &bar).center();
+    };
+
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, centre(QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(codes, (QList<int>{playback::scLineDown, playback::scEndScroll}));
+    EXPECT_EQ(bar.value(), 7);
+
+    codes.clear();
+    const QPoint thumb = centre(QStyle::SC_ScrollBarSlider);
+    QTest::mousePress(&bar, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(&bar, thumb + QPoint(60, 0));
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, thumb + QPoint(60, 0));
+    ASSERT_FALSE(codes.isEmpty());
+    EXPECT_EQ(codes.first(), playback::scTrack);
+    EXPECT_EQ(codes.mid(codes.size() - 2), (QList<int>{playback::scPosition, playback::scEndScroll}));
+    EXPECT_GT(bar.value(), 7);
+
+    codes.clear();
+    QWheelEvent wheel(QPointF(50, 9), bar.mapToGlobal(QPointF(50, 9)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&bar, &wheel);
+    ASSERT_FALSE(codes.isEmpty());
+    EXPECT_EQ(codes.last(), playback::scEndScroll) << "a wheel step leaves no drag behind";
+}
+
+TEST_F(PlaybackWindowTest, PlayerMessagesShowOnceAndNeverOverAnotherBox) {
+    ensureDialogFonts();
+    auto w = window("play=0\nexecplayer=" + QFile::encodeName(path("no-player")) + "\n");
+    w->edtFnameMid->setText(writeTone(path("song.mid"), 1000));
+    QString shown;
+    whenModalShows([] { return ui::frmMsg(); }, [&](QWidget* box) {
+        shown = ui::frmMsg()->lblMsg->text();
+        ui::frmMsg()->btnOk->click();
+        (void)box;
+    });
+    w->mnuRunClick();
+    EXPECT_EQ(shown, "ﾌﾟﾚｲﾔｰのﾊﾟｽが登録されていません。");
+
+    // A play request while a box is on screen (the tick runs inside its loop).
+    int boxes = 0;
+    whenModalShows([] { return ui::frmMsg(); }, [&](QWidget*) {
+        w->mnuRunClick();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            boxes += (qobject_cast<ui::TfrmMsg*>(top) && top->isVisible()) ? 1 : 0;
+        ui::frmMsg()->btnOk->click();
+    });
+    ui::ShowMessageBox(w.get(), "outer", ui::kMbIconWarning, "t");
+    EXPECT_EQ(boxes, 1);
+}
+
+TEST_F(PlaybackWindowTest, ACueFileThatCannotBeOpenedIsReportedAndTheRestIsApplied) {
+    ensureDialogFonts();
+    writeFile(path("bad.wav"), "not a wave");
+    QString shown;
+    whenModalShows([] { return ui::frmMsg(); }, [&](QWidget*) {
+        shown = ui::frmMsg()->lblMsg->text();
+        ui::frmMsg()->btnOk->click();
+    });
+    auto w = window("wave=1\ncompiler=2\nwavenormal=" + QFile::encodeName(path("bad.wav")) + "\nwaveerror=" +
+                    QFile::encodeName(writeSine(path("ok.wav"), 200)) + "\n");
+    EXPECT_TRUE(shown.startsWith(path("bad.wav") + ": ")) << shown.toStdString();
+    EXPECT_FALSE(w->player().cue(0).isOpen());
+    EXPECT_TRUE(w->player().cue(1).isOpen());
+    EXPECT_TRUE(w->mnuCompilers[2]->isChecked());
+    w->PlayWave(0);  // the closed cue stays quiet, the open one sounds
+    w->PlayWave(1);
+    EXPECT_TRUE(w->player().cue(1).isPlaying());
+}
+
+}  // namespace
