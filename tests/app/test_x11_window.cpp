@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 
 using namespace zek::test;
 
@@ -114,10 +115,12 @@ protected:
     IsolatedHome home;
     QString zek;
     QString song = home.path("song.smc");
+    QString editorRecord = home.path("editor.rec");
 
     void SetUp() override {
         zek = installZek(home);
         writeFile(song, "c");
+        home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(editorRecord));
     }
     void settings(const QByteArray& extra) {
         writeSettings(home, "execsmc=" + fixture("compilers/fake-compiler.sh").toUtf8() + "\noption0=crlf\nexeceditor=" +
@@ -125,76 +128,74 @@ protected:
     }
 };
 
-TEST_F(X11Window, FocusGoesToTheRecordedWindowAndBack) {
-    XServer x;
-    if (!x.ok())
-        GTEST_SKIP() << x.skipReason().toStdString();
-    settings("show=1\n");
-    TestWindow editor(x);
-    ASSERT_NE(editor.id(), 0u);
-    // Started from the test window, which becomes the window to return to.
-    RunningZek running(zek, home, x.environment());
-    ASSERT_TRUE(running.waitReady());
-    const WindowId main = mainWindowWhenActive(x);
-    ASSERT_NE(main, 0u);
+// ZEK started from a test window, which becomes the window to return to.
+class X11Return : public X11Window {
+protected:
+    std::unique_ptr<XServer> x;
+    std::unique_ptr<TestWindow> editor;
+    std::unique_ptr<RunningZek> running;
+    WindowId main = 0;
 
-    x.run("xdotool", {"key", "ctrl+Escape"});
+    void SetUp() override {
+        X11Window::SetUp();
+        x = std::make_unique<XServer>();
+        if (!x->ok())
+            GTEST_SKIP() << x->skipReason().toStdString();
+        settings("show=1\n");
+        editor = std::make_unique<TestWindow>(*x);
+        ASSERT_NE(editor->id(), 0u);
+        running = std::make_unique<RunningZek>(zek, home, x->environment());
+        ASSERT_TRUE(running->waitReady());
+        main = mainWindowWhenActive(*x);
+        ASSERT_NE(main, 0u);
+    }
+    void TearDown() override {
+        if (!running)
+            return;
+        running->signal(SIGTERM);
+        EXPECT_EQ(running->waitExit(), 0);
+    }
+};
+
+TEST_F(X11Return, FocusGoesToTheRecordedWindowAndBack) {
+    x->run("xdotool", {"key", "ctrl+Escape"});
     QThread::msleep(1500);
-    EXPECT_EQ(x.activeWindow(), main) << "Esc with Ctrl does nothing";
+    EXPECT_EQ(x->activeWindow(), main) << "Esc with Ctrl does nothing";
 
-    x.run("xdotool", {"key", "Escape"});
-    EXPECT_TRUE(waitFor([&] { return x.activeWindow() == editor.id(); }, 10000)) << "Esc returns the focus";
+    x->run("xdotool", {"key", "Escape"});
+    EXPECT_TRUE(waitFor([&] { return x->activeWindow() == editor->id(); }, 10000)) << "Esc returns the focus";
 
     // From the test window, a second instance hands a compile over: ZEK comes
     // to the front from the background and records the test window again.
-    ASSERT_EQ(handOff(x, zek, {song}), 1);
-    EXPECT_TRUE(waitFor([&] { return x.activeWindow() == main; }, 20000)) << "the compile brings ZEK to the front";
-    x.run("xdotool", {"key", "Escape"});
-    EXPECT_TRUE(waitFor([&] { return x.activeWindow() == editor.id(); }, 10000)) << "Esc after the hand-off";
+    ASSERT_EQ(handOff(*x, zek, {song}), 1);
+    EXPECT_TRUE(waitFor([&] { return x->activeWindow() == main; }, 20000)) << "the compile brings ZEK to the front";
+    x->run("xdotool", {"key", "Escape"});
+    EXPECT_TRUE(waitFor([&] { return x->activeWindow() == editor->id(); }, 10000)) << "Esc after the hand-off";
 
     // A window that is gone: Esc changes nothing and costs nothing.
-    x.run("xdotool", {"windowactivate", "--sync", QString::number(main)});
-    ASSERT_TRUE(waitFor([&] { return x.activeWindow() == main; }, 10000));
-    editor.close();
-    x.run("xdotool", {"key", "Escape"});
+    x->run("xdotool", {"windowactivate", "--sync", QString::number(main)});
+    ASSERT_TRUE(waitFor([&] { return x->activeWindow() == main; }, 10000));
+    editor->close();
+    x->run("xdotool", {"key", "Escape"});
     QThread::msleep(1000);
-    EXPECT_EQ(x.activeWindow(), main);
-
-    running.signal(SIGTERM);
-    EXPECT_EQ(running.waitExit(), 0);
+    EXPECT_EQ(x->activeWindow(), main);
 }
 
-TEST_F(X11Window, ForceForegroundOnTheActiveWindowLeavesTheStackingAlone) {
-    XServer x;
-    if (!x.ok())
-        GTEST_SKIP() << x.skipReason().toStdString();
-    settings("show=1\n");
-    const QString record = home.path("editor.rec");
-    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(record));
-    TestWindow editor(x);
-    ASSERT_NE(editor.id(), 0u);
-    RunningZek running(zek, home, x.environment());
-    ASSERT_TRUE(running.waitReady());
-    const WindowId main = mainWindowWhenActive(x);
-    ASSERT_NE(main, 0u);
-
+TEST_F(X11Return, ForceForegroundOnTheActiveWindowLeavesTheStackingAlone) {
     // The test window takes the focus without being raised: it is active,
     // and ZEK still lies above it.
-    x.run("xdotool", {"windowfocus", "--sync", QString::number(editor.id())});
-    ASSERT_TRUE(waitFor([&] { return x.activeWindow() == editor.id(); }, 10000));
-    const QList<WindowId> before = stacking(x);
-    ASSERT_GT(before.indexOf(main), before.indexOf(editor.id()));
+    x->run("xdotool", {"windowfocus", "--sync", QString::number(editor->id())});
+    ASSERT_TRUE(waitFor([&] { return x->activeWindow() == editor->id(); }, 10000));
+    const QList<WindowId> before = stacking(*x);
+    ASSERT_GT(before.indexOf(main), before.indexOf(editor->id()));
 
     // The editor command gives the focus to the recorded window (the active
     // one) before the editor starts.
-    ASSERT_EQ(handOff(x, zek, {"/E", song}), 1);
-    ASSERT_TRUE(waitForFile(record, 20000));
+    ASSERT_EQ(handOff(*x, zek, {"/E", song}), 1);
+    ASSERT_TRUE(waitForFile(editorRecord, 20000));
     QThread::msleep(500);
-    EXPECT_EQ(x.activeWindow(), editor.id());
-    EXPECT_EQ(stacking(x), before) << "the test window must not be raised";
-
-    running.signal(SIGTERM);
-    EXPECT_EQ(running.waitExit(), 0);
+    EXPECT_EQ(x->activeWindow(), editor->id());
+    EXPECT_EQ(stacking(*x), before) << "the test window must not be raised";
 }
 
 TEST_F(X11Window, TrayOneMinimisesIntoTheTrayAndComesBackFromIt) {
