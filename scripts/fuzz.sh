@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the MML compiler's libFuzzer targets with clang (address and
+# Builds the libFuzzer targets (MML compiler, MIDI reader, JPEG decoder) with clang (address and
 # undefined-behaviour sanitizers) outside the CMake build and runs them.
-#   scripts/fuzz.sh [seconds]      default 60 s for the compiler, 20 s for the MIDI reader
+#   scripts/fuzz.sh [seconds]      default 60 s for the compiler, 20 s each for the MIDI reader and the JPEG decoder
 # FUZZ_BUILD_DIR chooses where binaries and the growing corpus go (default build/fuzz);
 # ZEKMML names a built zekmml that compiles MIDI seeds for the reader (default build/bin/zekmml).
 # Exit status is non-zero when a fuzzer finds a crash, a leak or a time-out.
@@ -18,9 +18,10 @@ core=(src/mml/Compiler.cpp src/mml/TextScan.cpp src/mml/SmfWriter.cpp src/mml/Sm
 echo "fuzz: building with $cxx"
 "$cxx" "${flags[@]}" tests/fuzz/fuzz_compile.cpp "${core[@]}" -o "$out/fuzz_compile"
 "$cxx" "${flags[@]}" tests/fuzz/fuzz_smfreader.cpp src/mml/SmfReader.cpp -o "$out/fuzz_smfreader"
+"$cxx" "${flags[@]}" tests/fuzz/fuzz_jpeg.cpp src/ui/JpegDecoder.cpp -ljpeg -o "$out/fuzz_jpeg"
 
 # The seeds stay untouched: new inputs go to a working corpus in the build folder.
-mkdir -p "$out/corpus_compile" "$out/corpus_smf" "$out/seeds_smf"
+mkdir -p "$out/corpus_compile" "$out/corpus_smf" "$out/seeds_smf" "$out/corpus_jpeg"
 for song in examples/*.mml examples/*.smc; do
   { printf '\0'; cat "$song"; } > "$out/corpus_compile/example-$(basename "$song")"
 done
@@ -43,4 +44,6 @@ run() {
 }
 
 run "$out/fuzz_compile" "$seconds" "$out/corpus_compile" tests/fuzz/corpus
-run "$out/fuzz_smfreader" "$(( seconds / 3 > 5 ? seconds / 3 : 5 ))" "$out/corpus_smf" "$out/seeds_smf"
+short=$(( seconds / 3 > 5 ? seconds / 3 : 5 ))
+run "$out/fuzz_smfreader" "$short" "$out/corpus_smf" "$out/seeds_smf"
+run "$out/fuzz_jpeg" "$short" "$out/corpus_jpeg" tests/fixtures/pictures

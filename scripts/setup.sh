@@ -12,7 +12,10 @@ packages=(
   xvfb openbox xdotool x11-utils imagemagick
   abcmidi fonts-ipafont-gothic fonts-ipafont-mincho
   trayer
-  xdg-utils shared-mime-info desktop-file-utils
+  # xdg-open (ZEK's only program started by name) needs mimetype to tell a
+  # file's type outside a full desktop.
+  # gio (libglib2.0-bin) marks launchers trusted and opens files in tests.
+  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl libglib2.0-bin
   libfluidsynth-dev fluidsynth timgm6mb-soundfont libsndfile1-dev
   pulseaudio pulseaudio-utils
 )

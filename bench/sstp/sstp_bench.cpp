@@ -1,5 +1,6 @@
 // SendSstp against a local server that answers at once, and with no server
 // present, next to a raw connect/send/recv round trip on the same server.
+#include "support/NetNamespace.h"
 #include "notify/Sstp.h"
 #include "notify/SstpScripts.h"
 
@@ -134,6 +135,11 @@ int main() {
     ::mkdir(folder.constData(), 0700);
     const QByteArray lockPath = folder + "/.lock";
 
+    QString why;
+    if (!zek::test::enterPrivateNetwork(&why)) {
+        std::printf("sstp_bench: %s; nothing measured\n", qPrintable(why));
+        return 0;
+    }
     AnsweringServer server;
     if (!server.start()) {
         std::printf("sstp_bench: port %u is in use by another program; nothing measured\n", kPort);

@@ -4,6 +4,7 @@
 #include "compile/Staging.h"
 #include "settings/Untfirst.h"
 #include "settings/Untinit.h"
+#include "ui/Wallpaper.h"
 #include "ui/Untmsg.h"
 
 #include <QAction>
@@ -15,10 +16,9 @@ QString MainSettingsHost::optionText() const { return main_.edtOption->text(); }
 void MainSettingsHost::setOptionText(const QString& text) { main_.edtOption->setText(text); }
 void MainSettingsHost::setTopmost(bool on) { main_.setTopmost(on); }
 
-// The wallpaper steps of apply: nothing to show until the wallpaper exists.
-void MainSettingsHost::buildWallpaperList() {}
-bool MainSettingsHost::loadWallpaper() { return false; }
-void MainSettingsHost::layoutWallpaper(bool, bool) {}
+void MainSettingsHost::buildWallpaperList() { main_.wallpaper().BuildWallpaperList(); }
+bool MainSettingsHost::loadWallpaper() { return main_.wallpaper().LoadWallpaper(); }
+void MainSettingsHost::layoutWallpaper(bool centre, bool stretch) { main_.wallpaper().setLayout(centre, stretch); }
 
 void MainSettingsHost::applyFunctionKeys() { main_.ApplyFunctionKeys(); }
 // A cue file that cannot be opened is reported, and apply goes on: a broken
@@ -53,6 +53,7 @@ int MainSettingsHost::runFirstRunDialog() {
 
 void MainSettingsHost::runSettingsDialog() {
     settings::TfrmInit dialog(&main_, settings::SettingsStore(main_.programFolder()));
+    dialog.setShortcutPaths(main_.shortcutSendTo, main_.shortcutDesktop);
     dialog.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "app/Untmain.h"
 
 #include "app/FileDrop.h"
+#include "app/MainWallpaper.h"
 #include "app/MainSettingsHost.h"
 #include "app/MinimiseHooks.h"
 #include "app/SeekBar.h"
@@ -42,6 +43,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+
+#include <limits>
 
 namespace zek::app {
 
@@ -89,14 +92,20 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
     e->setObjectName(QString::fromLatin1(name));
     e->setToolTip(hint);
     e->resize(width, 22);
+    e->setMaxLength(std::numeric_limits<int>::max());  // texts reach the compiler whole, never cut at 32767
     return e;
 }
 
 }  // namespace
 
 TfrmMain::TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent)
-    : QWidget(parent), block_(block), programFolder_(std::move(programFolder)), job_(settings, *this),
-      playback_(settings, *this), settingsHost_(std::make_unique<MainSettingsHost>(*this)),
+    : QWidget(parent),
+      block_(block),
+      programFolder_(std::move(programFolder)),
+      job_(settings, *this),
+      playback_(settings, *this),
+      wallpaper_(std::make_unique<MainWallpaper>(*this, block)),
+      settingsHost_(std::make_unique<MainSettingsHost>(*this)),
       settingsCommands_(std::make_unique<settings::SettingsCommands>(
           settings, settings::SettingsStore(programFolder_), *settingsHost_)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -250,6 +259,7 @@ void TfrmMain::buildToolBars() {
     mmoSmc->setToolTip(QStringLiteral("ｺﾝﾊﾟｲﾙ結果"));
     imgWallPaper = new QLabel(client);
     imgWallPaper->setObjectName(QStringLiteral("imgWallPaper"));
+    imgWallPaper->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgWallPaper->hide();
 }
 
@@ -311,9 +321,6 @@ void TfrmMain::FormCreate() {
     focusReturnPending = false;
     settings.sourceStamp = -1;
     settings.wallpaperCount = 0;
-    idleCounting = false;
-    idleStart = idleNow = 0;
-    wallpaperList.clear();
 
     settings::RemoveOldStartMenuEntries();
     settings::RemoveOldUninstallEntry();
@@ -360,7 +367,7 @@ void TfrmMain::FormDestroy() {
     timTimer->stop();
     removeTrayIcon();
     playback_.CloseDevices();
-    compile::RemoveStagedFiles(settings, programFolder_, compilerLibrary_);
+    compile::RemoveStagedFiles(compilerLibrary_);
     if (!tempDir.isEmpty())
         compile::DeleteFolderTree(tempDir + QStringLiteral("*.*"));
     settings.left = pos().x();
@@ -369,7 +376,6 @@ void TfrmMain::FormDestroy() {
     settings.width = outer.width();
     settings.height = outer.height();
     settings::SettingsStore(programFolder_).save(settings);
-    wallpaperList.clear();
     if (settings.sstp == 1)
         sendSstp(notify::SstpScript(notify::SstpEvent::Exit));
     notify::SstpCleanup();
@@ -444,11 +450,7 @@ void TfrmMain::sourceWatchTick() {
     if (*stamp == settings.sourceStamp)
         return;
     settings.sourceStamp = *stamp;
-    if (imgWallPaper->isVisible()) {
-        imgWallPaper->hide();
-        mmoSmc->show();
-        idleCounting = false;
-    }
+    wallpaper().showMemo();
     RunCompile();
 }
 
@@ -521,7 +523,7 @@ void TfrmMain::mnuRetClick() { forceForeground(block_.hwndReturn()); }
 void TfrmMain::mnuTagClick() { OpenInEditor(std::nullopt); }
 
 void TfrmMain::mnuSmcClick() {
-    SetSourceFile(edtFnameSmc->text(), edtFnameMid->text());
+    job_.SetSourceFileFromBoxes();
     RunCompile();
 }
 
@@ -572,9 +574,9 @@ void TfrmMain::PlayTick() { playback_.PlayTick(); }
 void TfrmMain::PlayWave(int which) { playback_.PlayWave(which); }
 void TfrmMain::PrepareWave(int which, const QString& path) { playback_.PrepareWave(which, path); }
 
-void TfrmMain::WallpaperTick() {
-    // The wallpaper idle timer runs here once the wallpaper exists.
-}
+void TfrmMain::WallpaperTick() { wallpaper().WallpaperTick(); }
+
+ui::Wallpaper& TfrmMain::wallpaper() { return wallpaper_->wallpaper; }
 
 void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
     settingsCommands_->apply(changesOnly, previous);
@@ -710,10 +712,7 @@ void TfrmMain::clearOutput(bool repaintNow) {
         mmoSmc->repaint();
 }
 
-void TfrmMain::restartIdleTimer() {
-    if (idleCounting)
-        idleStart = QDateTime::currentSecsSinceEpoch();
-}
+void TfrmMain::restartIdleTimer() { wallpaper().restartIdleTimer(); }
 
 void TfrmMain::restoreApplication() {
     if (isMinimized())
@@ -734,7 +733,7 @@ void TfrmMain::sendSstp(const QString& script) {
 
 void TfrmMain::forceReturnWindowToFront() { forceForeground(block_.hwndReturn()); }
 
-QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\r\n"); }
+QByteArray TfrmMain::outputLog() const { return mmoSmc->text("\n"); }
 
 // --- playback::PlaybackHost -------------------------------------------------------
 

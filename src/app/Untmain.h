@@ -28,6 +28,7 @@ class QToolButton;
 
 namespace zek::ui {
 class OutputMemo;
+class Wallpaper;
 }
 namespace zek::settings {
 class SettingsCommands;
@@ -36,6 +37,7 @@ class SettingsCommands;
 namespace zek::app {
 
 class FileDrop;
+class MainWallpaper;
 class MainSettingsHost;
 class MinimiseHooks;
 class TrayIcon;
@@ -116,10 +118,6 @@ public:
     QString shortcutDesktop;
     QString tempDir;  // ends in "ZEKTEMP/"; empty when no safe folder could be had
     bool focusReturnPending = false;
-    QStringList wallpaperList;
-    bool idleCounting = false;
-    qint64 idleStart = 0;
-    qint64 idleNow = 0;
 
     // Design sizes.
     static constexpr int kDesignClientWidth = 497;
@@ -175,6 +173,7 @@ public:
     // The built-in player (playState, seekDragging) and the sound cues.
     playback::Playback& player() { return playback_; }
     void WallpaperTick();
+    ui::Wallpaper& wallpaper();  // the wallpaper list and idle timing live there
     void apply(bool changesOnly, const settings::Settings& previous);
     void ApplyFunctionKeys();
     void RebuildRecentMenu();
@@ -254,6 +253,7 @@ private:
     compile::CompilerLibrary compilerLibrary_;
     compile::CompileJob job_;
     playback::Playback playback_;
+    std::unique_ptr<MainWallpaper> wallpaper_;
     std::unique_ptr<MainSettingsHost> settingsHost_;
     std::unique_ptr<settings::SettingsCommands> settingsCommands_;
     bool startMinimised_ = false;

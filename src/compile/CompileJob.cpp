@@ -46,15 +46,29 @@ QString DeriveMidiName(const QString& source, const QString& outputFolder) {
     return outputFolder.endsWith('/') ? outputFolder + name : outputFolder + '/' + name;
 }
 
+void CompileJob::showNames(const QString& source, const QString& midi, bool derived) {
+    host_.setFileNames(source, midi);
+    shownSource_ = source;
+    derivedMidi_ = derived ? midi : QString();
+}
+
 void CompileJob::SetSourceFile(const QString& source, const QString& midi) {
     settings_.sourceStamp = platform::plainFileStamp(source).value_or(-1);
     if (!midi.isEmpty())
-        host_.setFileNames(source, midi);
+        showNames(source, midi, false);
     else if (!source.isEmpty())
-        host_.setFileNames(source, DeriveMidiName(source, settings_.diroutfile));
+        showNames(source, DeriveMidiName(source, settings_.diroutfile), true);
     else
-        host_.setFileNames(QString(), QString());
+        showNames(QString(), QString(), false);
     host_.clearOutput(false);
+}
+
+void CompileJob::SetSourceFileFromBoxes() {
+    const QString source = host_.sourceText();
+    const QString midi = host_.midiText();
+    const bool typedSource = source != shownSource_;
+    const bool midiFromEarlierSource = !derivedMidi_.isEmpty() && midi == derivedMidi_;
+    SetSourceFile(source, typedSource && midiFromEarlierSource ? QString() : midi);
 }
 
 void CompileJob::notify(const QString& script) {
@@ -134,8 +148,12 @@ void CompileJob::renameToUpperCase() {
         return;
     for (int attempt = 0; attempt < 10; ++attempt) {
         if (platform::renameNoReplace(midi, upper) == 0) {
-            // Names are case-sensitive here: the box must name the file that exists.
+            // Names are case-sensitive here: the box must name the file that
+            // exists. A derived name stays one after the rename.
+            const bool derived = !derivedMidi_.isEmpty() && midi == derivedMidi_;
             host_.setFileNames(host_.sourceText(), upper);
+            if (derived)
+                derivedMidi_ = upper;
             return;
         }
         QThread::msleep(1);

@@ -40,7 +40,7 @@ public:
 
     // Editor hand-off.
     virtual void forceReturnWindowToFront() = 0;  // hwndReturn of the hand-off block
-    virtual QByteArray outputLog() const = 0;     // the memo's lines, each ended by CR LF
+    virtual QByteArray outputLog() const = 0;     // the memo's lines, each ended by LF
 };
 
 // The MIDI name for a source: the extension of the file-name part replaced by
@@ -61,6 +61,12 @@ public:
     // Makes the names the current job and records the source's time stamp.
     void SetSourceFile(const QString& source, const QString& midi);
 
+    // SetSourceFile with what the boxes hold now (the compile command). A
+    // MIDI name the user typed survives; a MIDI box that still holds the name
+    // derived from an earlier source is derived afresh from a source typed
+    // since, so the new song never lands in the old song's file.
+    void SetSourceFileFromBoxes();
+
     void RunCompile();
 
     // Acts on how a started compile ended.
@@ -70,8 +76,12 @@ private:
     void notify(const QString& script);
     void renameToUpperCase();
 
+    void showNames(const QString& source, const QString& midi, bool derived);
+
     settings::Settings& settings_;
     CompileHost& host_;
+    QString shownSource_;  // the source name this job last put into the box
+    QString derivedMidi_;  // the MIDI name it derived for it, empty when given
 };
 
 // Memo lines and messages of the compile job and its results.

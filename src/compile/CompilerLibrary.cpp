@@ -1,5 +1,8 @@
 #include "compile/CompilerLibrary.h"
 
+#include "compile/Staging.h"
+#include "compile/StagingRecord.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -8,12 +11,9 @@
 namespace zek::compile {
 
 QString CompilerLibrary::fileToLoad(const QString& pathSetting, const QString& programFolder) {
-    const QString name = QFileInfo(pathSetting).fileName();
-    if (!name.isEmpty() && !programFolder.isEmpty()) {
-        const QFileInfo staged(QDir(programFolder).filePath(name));
-        if (staged.isFile())
-            return staged.absoluteFilePath();
-    }
+    const QString staged = StagedLibraryPath(pathSetting, programFolder);
+    if (!staged.isEmpty() && StagingRecord().owns(staged))
+        return QFileInfo(staged).absoluteFilePath();
     return QFileInfo(pathSetting).absoluteFilePath();
 }
 

@@ -18,8 +18,8 @@ public:
     using Buffer = char[kBufferSize];
 
     // Makes sure the library for this path setting is bound: the staged copy
-    // (a file of the path setting's file name in `programFolder`) when there is
-    // one, else the path setting itself. A different file than the one bound
+    // (a file of the path setting's file name in `programFolder` that staging
+    // made) when there is one, else the path setting itself. A different file than the one bound
     // before (another path, or the file was replaced) is bound afresh.
     // False when it cannot be loaded or lacks a function; errorText() says why.
     bool bind(const QString& pathSetting, const QString& programFolder);

@@ -61,7 +61,7 @@ bool isInside(const QString& path, const QString& folder) {
     return !path.isEmpty() && !folder.isEmpty() && (path == folder || path.startsWith(folder + "/"));
 }
 
-void copyTree(const Pattern& source, const QString& targetFolder) {
+void copyTree(const Pattern& source, const QString& targetFolder, TreeWriter& writer) {
     for (const Entry& e : list(source)) {
         const QString target = targetFolder + "/" + e.name;
         if (S_ISDIR(e.st.st_mode)) {
@@ -69,15 +69,15 @@ void copyTree(const Pattern& source, const QString& targetFolder) {
             // Never walk into the target's own tree (a target inside the source).
             if (isInside(canonical(targetFolder), from))
                 continue;
-            if (!QDir().mkpath(target))
+            if (!writer.makeFolder(target))
                 continue;
             if (canonical(target) == from)
                 continue;
-            copyTree({e.path, source.mask}, target);
+            copyTree({e.path, source.mask}, target, writer);
         } else if (S_ISREG(e.st.st_mode)) {
             if (canonical(target) == canonical(e.path))
                 continue;  // the same file: copying would destroy it
-            CopyFileReplacing(e.path, target);
+            writer.copyFile(e.path, target);
         }
     }
 }
@@ -119,13 +119,22 @@ bool CopyFileReplacing(const QString& from, const QString& to) {
     return true;
 }
 
-void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern) {
+bool TreeWriter::makeFolder(const QString& path) { return QDir().mkpath(path); }
+
+bool TreeWriter::copyFile(const QString& from, const QString& to) { return CopyFileReplacing(from, to); }
+
+void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern, TreeWriter& writer) {
     const Pattern source = split(sourcePattern);
     const Pattern target = split(targetPattern);
     const QString from = canonical(source.folder);
     if (from.isEmpty() || canonical(target.folder) == from)
         return;
-    copyTree(source, target.folder);
+    copyTree(source, target.folder, writer);
+}
+
+void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern) {
+    TreeWriter plain;
+    CopyFolderTree(sourcePattern, targetPattern, plain);
 }
 
 void DeleteFolderTree(const QString& pattern) { deleteTree(split(pattern)); }

@@ -8,10 +8,22 @@
 
 namespace zek::compile {
 
+// Where CopyFolderTree writes. This plain writer creates folders and
+// replaces files; staging brings one that writes only where it may and
+// records what it wrote.
+class TreeWriter {
+public:
+    virtual ~TreeWriter() = default;
+    // True when the folder exists afterwards and may be copied into.
+    virtual bool makeFolder(const QString& path);
+    virtual bool copyFile(const QString& from, const QString& to);
+};
+
 // Copies every matching file of the source folder into the target folder
-// (replacing files there) and recurses into sub-folders, creating them.
-// Nothing is ever copied onto itself or into the tree being copied.
-// Failures are skipped silently; the walk goes on.
+// (replacing files there, as far as `writer` lets it) and recurses into
+// sub-folders, creating them. Nothing is ever copied onto itself or into the
+// tree being copied. Failures are skipped silently; the walk goes on.
+void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern, TreeWriter& writer);
 void CopyFolderTree(const QString& sourcePattern, const QString& targetPattern);
 
 // Copies one file over `to`: written beside it and renamed into place, so a

@@ -2,10 +2,9 @@
 
 #include "compile/CompilerLibrary.h"
 #include "compile/FolderTree.h"
-#include "platform/FileOps.h"
+#include "compile/StagingRecord.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace zek::compile {
@@ -22,10 +21,6 @@ QString libraryIncludeFolder(const QString& libraryPath) {
     return QFileInfo(folder + "/../Include").absoluteFilePath();
 }
 
-QString stagedLibrary(const settings::Settings& s, const QString& programFolder) {
-    return programFolder + "/" + QFileInfo(s.execdsakura).fileName();
-}
-
 }  // namespace
 
 bool StagesIncludeFolder(const QByteArray& versionText) {
@@ -35,42 +30,39 @@ bool StagesIncludeFolder(const QByteArray& versionText) {
     return first >= '2' && first <= 127;
 }
 
+QString StagedLibraryPath(const QString& pathSetting, const QString& programFolder) {
+    const QString name = QFileInfo(pathSetting).fileName();
+    if (name.isEmpty() || programFolder.isEmpty())
+        return QString();
+    return QDir(programFolder).filePath(name);
+}
+
 void StageIncludeFolder(const settings::Settings& s, const QString& programFolder, CompilerLibrary& library) {
     if (s.execdsakura.isEmpty())
         return;
-    const QString staged = stagedLibrary(s, programFolder);
-    if (QFileInfo(s.execdsakura).isFile() && !platform::sameFile(s.execdsakura, staged))
-        CopyFileReplacing(s.execdsakura, staged);
+    StagingRecord record;
+    const QString staged = StagedLibraryPath(s.execdsakura, programFolder);
+    // A file there that is not our copy (the bundled library of the same
+    // name, the user's own library) is left alone; the library is then
+    // loaded from its own path.
+    if (QFileInfo(s.execdsakura).isFile() && canonical(s.execdsakura) != canonical(staged))
+        record.copyFile(s.execdsakura, staged);
 
     const std::optional<QByteArray> version = library.queryVersion(s.execdsakura, programFolder);
     if (!version || !StagesIncludeFolder(*version))
         return;
     const QString target = programFolder + "/Include";
-    QDir().mkdir(target);
+    if (!record.makeFolder(target))
+        return;
     const QString source = libraryIncludeFolder(s.execdsakura);
     if (canonical(source).isEmpty() || canonical(source) == canonical(target))
         return;
-    CopyFolderTree(source + "/*.*", target + "/*.*");
+    CopyFolderTree(source + "/*.*", target + "/*.*", record);
 }
 
-void RemoveStagedFiles(const settings::Settings& s, const QString& programFolder, CompilerLibrary& library) {
-    if (s.execdsakura.isEmpty())
-        return;
-    const QString staged = stagedLibrary(s, programFolder);
-    const bool ownLibrary = platform::sameFile(s.execdsakura, staged);
-    // A library that cannot be loaded now tells no version: its include
-    // folder is then left alone rather than risk deleting the user's files.
-    const std::optional<QByteArray> version = library.queryVersion(s.execdsakura, programFolder);
-    if (version && StagesIncludeFolder(*version)) {
-        const QString target = programFolder + "/Include";
-        const QString source = libraryIncludeFolder(s.execdsakura);
-        if (canonical(source) != canonical(target))
-            DeleteFolderTree(target + "/*.*");
-        QDir().rmdir(target);  // only when empty
-    }
+void RemoveStagedFiles(CompilerLibrary& library) {
     library.release();
-    if (!ownLibrary)
-        platform::removeFile(staged);
+    StagingRecord().removeAll();
 }
 
 }  // namespace zek::compile

@@ -124,11 +124,24 @@ bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool isBlank(unsigned char c) { return c == ' ' || c == '\t'; }
 char lower(unsigned char c) { return char(c | 0x20); }
 
-std::string describeChar(const unsigned char* s, size_t n, size_t pos) {
-    if (pos >= n) return "the end of the file";
-    const unsigned char c = s[pos];
+// A full-width form of an ASCII character (U+FF01 to U+FF5E): its ASCII
+// twin, else 0.
+char halfWidthTwin(uint32_t codePoint) {
+    return codePoint >= 0xFF01 && codePoint <= 0xFF5E ? char(codePoint - 0xFEE0) : 0;
+}
+
+// The character at pos for a message: 'c', a non-ASCII character with its
+// code point ('あ' (U+3042), full-width 'ｃ' (U+FF43)), or a stray byte.
+std::string describeChar(const Run& r, size_t pos) {
+    if (pos >= r.n) return "the end of the file";
+    const unsigned char c = r.s[pos];
     if (c >= 0x21 && c < 0x7F) return std::string("'") + char(c) + "'";
     static const char* hex = "0123456789ABCDEF";
+    if (const auto ch = decodeCharacter(r.file->text, pos, r.file->encoding)) {
+        std::string code;
+        for (uint32_t v = ch->codePoint; v != 0 || code.size() < 4; v >>= 4) code.insert(code.begin(), hex[v & 15]);
+        return std::string(halfWidthTwin(ch->codePoint) ? "full-width '" : "'") + ch->utf8 + "' (U+" + code + ")";
+    }
     return std::string("byte 0x") + hex[c >> 4] + hex[c & 15];
 }
 
@@ -327,7 +340,14 @@ void Compiler::addWork(uint64_t amount, const File* file, size_t at) {
 // ---------------------------------------------------------------- text
 
 void Compiler::skipBlanks(Run& r) const {
-    while (r.pos < r.n && isBlank(r.s[r.pos])) ++r.pos;
+    while (r.pos < r.n) {
+        if (isBlank(r.s[r.pos]))
+            ++r.pos;
+        else if (const size_t wide = wideBlankLength(r.file->text, r.pos, r.file->encoding))
+            r.pos += wide;
+        else
+            break;
+    }
 }
 
 Number Compiler::readUnsigned(Run& r) {
@@ -438,7 +458,7 @@ bool Compiler::readLength(Run& r, uint64_t base, uint64_t& ticks) {
 bool Compiler::readString(Run& r, std::string& out) {
     skipBlanks(r);
     if (r.pos >= r.n || r.s[r.pos] != '"') {
-        error(r, r.pos, "expected a text in double quotes, found " + describeChar(r.s, r.n, r.pos));
+        error(r, r.pos, "expected a text in double quotes, found " + describeChar(r, r.pos));
         return false;
     }
     const size_t open = r.pos;
@@ -464,7 +484,7 @@ void Compiler::skipRestOfLine(Run& r, const char* what) {
     if (r.pos >= r.n || r.s[r.pos] == '\n' || r.s[r.pos] == '\r' || r.s[r.pos] == ';' ||
         (r.s[r.pos] == '/' && r.pos + 1 < r.n && (r.s[r.pos + 1] == '/' || r.s[r.pos + 1] == '*')))
         return;
-    error(r, r.pos, std::string("unexpected ") + describeChar(r.s, r.n, r.pos) + " after " + what);
+    error(r, r.pos, std::string("unexpected ") + describeChar(r, r.pos) + " after " + what);
     while (r.pos < r.n && r.s[r.pos] != '\n') ++r.pos;
 }
 
@@ -561,7 +581,7 @@ void Compiler::checkTie(Run& r, size_t at) {
     Track* t = tieTrack_;
     tieTrack_ = nullptr;
     t->sounding.tied = false;
-    error(r, at, "'&' must be followed by a note, found " + describeChar(r.s, r.n, at));
+    error(r, at, "'&' must be followed by a note, found " + describeChar(r, at));
 }
 
 void Compiler::runFile(File& file, int depth) {
@@ -605,6 +625,10 @@ void Compiler::runFile(File& file, int depth) {
             }
             break;
         default:
+            if (const size_t wide = wideBlankLength(file.text, r.pos, file.encoding)) {
+                r.pos += wide;
+                continue;
+            }
             break;
         }
         const bool lineStart = r.lineStart;
@@ -707,10 +731,14 @@ void Compiler::runFile(File& file, int depth) {
                 error(r, at, "a number without a command before it");
                 readUnsigned(r);
             } else if (c >= 0x80) {
-                error(r, at, "unexpected " + describeChar(r.s, r.n, at) + " (text belongs in comments or quotes)");
+                const auto ch = decodeCharacter(file.text, at, file.encoding);
+                const char twin = ch ? halfWidthTwin(ch->codePoint) : 0;
+                error(r, at, "unexpected " + describeChar(r, at) +
+                                 (twin ? std::string(" (commands are half-width: '") + twin + "')"
+                                       : std::string(" (text belongs in comments or quotes)")));
                 r.pos += charLength(file.text, at, file.encoding);
             } else {
-                error(r, at, "unknown command " + describeChar(r.s, r.n, at));
+                error(r, at, "unknown command " + describeChar(r, at));
                 ++r.pos;
             }
             break;
@@ -807,7 +835,7 @@ void Compiler::letterCommand(Run& r) {
         break;
     }
     default:
-        error(r, at, "unknown command " + describeChar(r.s, r.n, at));
+        error(r, at, "unknown command " + describeChar(r, at));
         break;
     }
     t.lastWasNote = t.lastWasRest = false;

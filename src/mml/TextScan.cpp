@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <iconv.h>
+
 namespace zek::mml {
 
 namespace {
@@ -72,6 +74,51 @@ size_t charLength(std::string_view text, size_t pos, Encoding encoding) {
         break;
     }
     return len < left ? len : left;
+}
+
+std::optional<Character> decodeCharacter(std::string_view text, size_t pos, Encoding encoding) {
+    const size_t len = charLength(text, pos, encoding);
+    const std::string_view bytes = text.substr(pos, len);
+    if (encoding == Encoding::Utf8 && len > 1 && isValidUtf8(bytes)) {
+        const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+        uint32_t cp = s[0] & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[k] & 0x3F);
+        return Character{std::string(bytes), cp};
+    }
+    // Shift-JIS: a double-byte character, or a half-width katakana byte.
+    if (encoding != Encoding::ShiftJis || static_cast<unsigned char>(bytes[0]) < 0x80) return std::nullopt;
+    const iconv_t cd = iconv_open("UTF-32LE", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    char in[2] = {bytes[0], len == 2 ? bytes[1] : '\0'};
+    unsigned char out[8] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t inLeft = len;
+    size_t outLeft = sizeof out;
+    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1) || inLeft != 0 || sizeof out - outLeft != 4) return std::nullopt;
+    const uint32_t cp = out[0] | (out[1] << 8) | (out[2] << 16) | (uint32_t(out[3]) << 24);
+    std::string utf8;
+    if (cp < 0x800) {
+        utf8 += char(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        utf8 += char(0xE0 | (cp >> 12));
+        utf8 += char(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+        utf8 += char(0xF0 | (cp >> 18));
+        utf8 += char(0x80 | ((cp >> 12) & 0x3F));
+        utf8 += char(0x80 | ((cp >> 6) & 0x3F));
+    }
+    utf8 += char(0x80 | (cp & 0x3F));
+    return Character{utf8, cp};
+}
+
+size_t wideBlankLength(std::string_view text, size_t pos, Encoding encoding) {
+    const std::string_view rest = text.substr(pos);
+    if (encoding == Encoding::Utf8 && rest.substr(0, 3) == "\xE3\x80\x80") return 3;
+    if (encoding == Encoding::ShiftJis && rest.substr(0, 2) == "\x81\x40") return 2;
+    return 0;
 }
 
 size_t skipLineComment(std::string_view text, size_t pos) {

@@ -2,6 +2,8 @@
 // Byte-level scanning shared by the parser and the loop-end search, so both
 // agree on what is a comment, a quoted text and one character.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,20 @@ bool isValidUtf8(std::string_view text);
 Encoding detectEncoding(std::string_view text, bool notShiftJis);
 
 size_t charLength(std::string_view text, size_t pos, Encoding encoding);
+
+// One non-ASCII character of the source, for messages: as UTF-8 and by its
+// code point. nullopt when the bytes at pos are no whole character of the
+// file's encoding (a stray byte, or a single-byte encoding).
+struct Character {
+    std::string utf8;
+    uint32_t codePoint = 0;
+};
+std::optional<Character> decodeCharacter(std::string_view text, size_t pos, Encoding encoding);
+
+// The length of an ideographic space (U+3000; E3 80 80 in UTF-8, 81 40 in
+// Shift-JIS) at pos, else 0. Japanese users type it by accident; it
+// separates like a blank.
+size_t wideBlankLength(std::string_view text, size_t pos, Encoding encoding);
 
 // From a comment's first byte to its line's '\n' (or the end).
 size_t skipLineComment(std::string_view text, size_t pos);

@@ -46,11 +46,28 @@ QByteArray BuildSstpRequest(const QString& sender, const QString& script, const 
     return request;
 }
 
+bool SstpReplyScanner::feed(std::span<const char> piece) {
+    for (const char c : piece) {
+        if (complete_)
+            break;
+        if (c == '\n') {
+            complete_ = statusLineSeen_ && lineEmpty_;
+            statusLineSeen_ = true;
+            lineEmpty_ = true;
+        } else if (c != '\r') {
+            lineEmpty_ = false;
+        }
+    }
+    return complete_;
+}
+
 bool SendSstp(const QString& sender, const QString& script, const QString& option) {
     if (!SstpServerPresent())
         return false;
+    SstpReplyScanner reply;
+    const auto replyComplete = [&reply](std::span<const char> piece) { return reply.feed(piece); };
     const platform::ExchangeReport report = platform::exchangeOverLoopback(
-        BuildSstpRequest(sender, script, option), SstpPorts, SstpTimeLimit, SstpReplyPiece);
+        BuildSstpRequest(sender, script, option), SstpPorts, SstpTimeLimit, SstpReplyPiece, replyComplete);
     return report.status == platform::ExchangeStatus::Delivered;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <chrono>
+#include <span>
 
 namespace zek::notify {
 
@@ -43,7 +44,24 @@ bool SstpServerPresent();
 // A character that CP932 cannot hold is sent as "?".
 QByteArray BuildSstpRequest(const QString& sender, const QString& script, const QString& option);
 
-// Sends one request and reads the reply until the server closes. True when
+// Follows a reply as it arrives: it is complete once its header block has
+// ended, at the first empty line after the status line (lines end with CR LF
+// or a bare LF). Mascot servers on Linux answer and keep the connection
+// open, so waiting for the close alone would cost every message the whole
+// time limit.
+class SstpReplyScanner {
+public:
+    // True once the reply is complete (also for every later call).
+    bool feed(std::span<const char> piece);
+
+private:
+    bool lineEmpty_ = true;
+    bool statusLineSeen_ = false;
+    bool complete_ = false;
+};
+
+// Sends one request and reads the reply until its header block has ended or
+// the server closes, whichever comes first. True when
 // the request was sent whole and the exchange ended within SstpTimeLimit;
 // false when no server is present, no socket could be made, both ports
 // refused, the send failed or the time limit ran out.

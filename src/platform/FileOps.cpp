@@ -31,6 +31,17 @@ bool sameFile(const QString& a, const QString& b) {
            sa.st_ino == sb.st_ino;
 }
 
+QByteArray fileIdentity(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    return QByteArray::number(static_cast<qulonglong>(st.st_dev)) + ':' +
+           QByteArray::number(static_cast<qulonglong>(st.st_ino)) + ':' +
+           QByteArray::number(static_cast<qlonglong>(st.st_size)) + ':' +
+           QByteArray::number(static_cast<qlonglong>(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(static_cast<qlonglong>(st.st_mtim.tv_nsec));
+}
+
 int renameNoReplace(const QString& from, const QString& to) {
     const QByteArray f = QFile::encodeName(from);
     const QByteArray t = QFile::encodeName(to);

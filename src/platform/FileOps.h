@@ -19,4 +19,10 @@ int renameNoReplace(const QString& from, const QString& to);
 // True when both paths name the same existing file.
 bool sameFile(const QString& a, const QString& b);
 
+// The identity of a regular file as it is now (device, inode, size and
+// modification time in nanoseconds), to tell later whether the path still
+// names that file unchanged. Empty when the path is not a regular file (a
+// symbolic link is not followed).
+QByteArray fileIdentity(const QString& path);
+
 }  // namespace zek::platform

@@ -120,17 +120,20 @@ StepResult sendWhole(int fd, const QByteArray& request, const Deadline& deadline
     return StepResult::Done;
 }
 
-// Reads and drops the reply until the peer closes; a reset or any other
-// error ends the reply just as a close does.
-StepResult drainReply(int fd, int piece, const Deadline& deadline, qint64& total) {
+// Reads and drops the reply until it is complete or the peer closes; a
+// reset or any other error ends the reply just as a close does.
+StepResult drainReply(int fd, int piece, const Deadline& deadline, const ReplyComplete& complete,
+                      qint64& total) {
     std::vector<char> buffer(static_cast<size_t>(std::max(piece, 1)));
     for (;;) {
         if (!waitFor(fd, POLLIN, deadline))
             return StepResult::TimedOut;
         const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
-        if (n > 0)
+        if (n > 0) {
             total += n;
-        else if (n == 0)
+            if (complete && complete(std::span<const char>(buffer.data(), static_cast<size_t>(n))))
+                return StepResult::Done;
+        } else if (n == 0)
             return StepResult::Done;
         else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
             return StepResult::Done;
@@ -140,7 +143,8 @@ StepResult drainReply(int fd, int piece, const Deadline& deadline, qint64& total
 }  // namespace
 
 ExchangeReport exchangeOverLoopback(const QByteArray& request, std::span<const quint16> ports,
-                                    std::chrono::milliseconds budget, int replyPiece) {
+                                    std::chrono::milliseconds budget, int replyPiece,
+                                    const ReplyComplete& replyComplete) {
     const Deadline deadline(budget);
     ExchangeReport report;
     report.status = ExchangeStatus::Refused;
@@ -178,7 +182,7 @@ ExchangeReport exchangeOverLoopback(const QByteArray& request, std::span<const q
         return report;
     }
 
-    if (drainReply(socket.get(), replyPiece, deadline, report.replyBytes) ==
+    if (drainReply(socket.get(), replyPiece, deadline, replyComplete, report.replyBytes) ==
         StepResult::TimedOut) {
         report.status = ExchangeStatus::TimedOut;
         return report;

@@ -68,12 +68,17 @@ QString userRuntimeDir(QString* why) {
     return {};
 }
 
-QString programFolder() {
+QString programPath() {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0)
         return {};
-    return QFileInfo(QFile::decodeName(QByteArray(buf, static_cast<int>(n)))).absolutePath();
+    return QFile::decodeName(QByteArray(buf, static_cast<int>(n)));
+}
+
+QString programFolder() {
+    const QString path = programPath();
+    return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
 }
 
 }  // namespace zek::platform

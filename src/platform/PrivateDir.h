@@ -15,7 +15,8 @@ bool ensurePrivateDir(const QString& path, QString* why = nullptr);
 // 0700). Empty, with the reason, when neither can be used.
 QString userRuntimeDir(QString* why = nullptr);
 
-// The folder of the running executable (ZEK's program folder).
+// The running executable, and its folder (ZEK's program folder).
+QString programPath();
 QString programFolder();
 
 }  // namespace zek::platform

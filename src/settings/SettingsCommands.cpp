@@ -19,7 +19,8 @@ void ApplySettings(const Settings& s, bool changesOnly, const Settings& previous
     if (!changesOnly || s.stay != previous.stay)
         host.setTopmost(s.stay == 1);
     bool loaded = false;
-    if (s.wall == 1 && (!changesOnly || s.wallpaper != previous.wallpaper)) {
+    // Switching the wallpaper on loads it too: nothing was loaded while it was off.
+    if (s.wall == 1 && (!changesOnly || s.wallpaper != previous.wallpaper || previous.wall != 1)) {
         host.buildWallpaperList();
         loaded = host.loadWallpaper();
     }

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include "platform/TextCodec.h"
 #include "platform/XdgPaths.h"
 
 #include <QDateTime>
@@ -19,17 +20,64 @@ const QString kOrganisation = QStringLiteral("Talmo");
 const QString kApplication = QStringLiteral("ZEK");
 const QString kOldOption = QStringLiteral("option");
 
-// A stored text; a hand-edited value with commas comes back from the INI
-// reader as a list, which is joined again rather than thrown away.
-std::optional<QString> storedText(const QSettings& store, const QString& name) {
+// The text after "name=" on the value's line in the store's general
+// section, as the user wrote it (surrounding blanks trimmed).
+std::optional<QString> rawValue(const QByteArray& fileText, const QString& name) {
+    const QByteArray key = name.toUtf8();
+    bool general = true;  // keys before any section are general ones too
+    std::optional<QString> found;
+    for (const QByteArray& rawLine : fileText.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.startsWith('[')) {
+            general = line == "[General]";
+            continue;
+        }
+        const int equals = line.indexOf('=');
+        if (general && equals > 0 && line.left(equals).trimmed() == key)
+            found = QString::fromUtf8(line.mid(equals + 1).trimmed());
+    }
+    return found;
+}
+
+// A stored text. A hand-edited value with commas comes back from the INI
+// reader as a list, its items trimmed; it is read again from the file as
+// written, so the text stays exactly what the user wrote.
+std::optional<QString> storedText(const QSettings& store, const QByteArray& fileText, const QString& name) {
     if (!store.contains(name))
         return std::nullopt;
     const QVariant v = store.value(name);
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(QStringLiteral(", "));
+    if (v.typeId() == QMetaType::QStringList) {
+        const std::optional<QString> raw = rawValue(fileText, name);
+        if (raw && !raw->contains('"') && !raw->contains('\\'))
+            return *raw;
+        return v.toStringList().join(',');
+    }
     if (!v.canConvert<QString>())
         return QString();
     return v.toString();
+}
+
+// A store ZEK can read without loss is UTF-8 text. Control bytes (binary
+// garbage) or another encoding would be read as junk and written back over
+// the user's file.
+bool isReadableText(const QByteArray& bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r')
+            return false;
+    }
+    return platform::isValidUtf8(bytes.constData(), bytes.size());
+}
+
+// Renames the store aside as "<file>.broken-<time>" (with a number added
+// when that name is taken), so a new one can be written without losing it.
+void keepAside(const QString& file) {
+    const QString base =
+        file + ".broken-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) && n < 1000; ++n)
+        target = base + '-' + QString::number(n);
+    QFile::rename(file, target);
 }
 
 // A stored integer: nullopt when absent, the default when it is not a
@@ -82,15 +130,20 @@ void SettingsStore::applyOutsideLookups(Settings& s) const {
         const int slash = smc->lastIndexOf('/');
         s.smcinclude = (slash >= 0 ? smc->left(slash) : QString()) + QStringLiteral("/SMI");
     }
-    if (auto player = outsideText(QStringLiteral("TALMO"), QStringLiteral("MIDI-PLAYER"), QStringLiteral("EXEC"))) {
+    // The parameter goes with its program: "/1" only with the maker's player,
+    // none with the desktop's handler.
+    if (auto player = outsideText(QStringLiteral("TALMO"), QStringLiteral("MIDI-PLAYER"), QStringLiteral("EXEC"));
+        player && !player->isEmpty()) {
         s.execplayer = *player;
         s.parmplayer = QStringLiteral("/1");
     }
     // The desktop's default MIDI handler is reached through xdg-open.
     if (s.execplayer.isEmpty() && platform::hasDefaultApplication(QStringLiteral("audio/midi"))) {
         const QString opener = platform::findProgram(QStringLiteral("xdg-open"));
-        if (!opener.isEmpty())
+        if (!opener.isEmpty()) {
             s.execplayer = opener;
+            s.parmplayer.clear();
+        }
     }
 }
 
@@ -120,12 +173,13 @@ bool SettingsStore::load(Settings& s) const {
     const QString file = filePath();
     if (!QFileInfo::exists(file))
         return false;
+    QFile raw(file);
+    const QByteArray fileText = raw.open(QIODevice::ReadOnly) ? raw.readAll() : QByteArray();
     QSettings store(file, QSettings::IniFormat);
-    if (store.status() == QSettings::FormatError) {
+    if (store.status() == QSettings::FormatError || !isReadableText(fileText)) {
         // A damaged store is kept for the user under another name; ZEK
         // starts afresh from the defaults and the next save writes a new one.
-        QFile::rename(file, file + ".broken-" +
-                                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+        keepAside(file);
         return false;
     }
     if (store.status() != QSettings::NoError)
@@ -133,14 +187,14 @@ bool SettingsStore::load(Settings& s) const {
 
     const Settings defaults;
     const bool found = store.contains(QStringLiteral("left"));
-    if (auto old = storedText(store, kOldOption))
+    if (auto old = storedText(store, fileText, kOldOption))
         s.option0 = *old;
     for (const SettingsField& f : settingsFields()) {
         const QString name = QString::fromLatin1(f.name);
         if (name == QLatin1String("menureturn"))
             continue;  // written on every save, never read back
         if (f.kind == Kind::Text) {
-            if (auto v = storedText(store, name))
+            if (auto v = storedText(store, fileText, name))
                 s.*f.text = *v;
             continue;
         }

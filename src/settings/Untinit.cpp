@@ -1,6 +1,10 @@
 #include "settings/Untinit.h"
 
 #include "compile/CompilerTable.h"
+#include "platform/PrivateDir.h"
+#include "platform/ShortcutLibrary.h"
+#include "settings/FileAssociation.h"
+#include "settings/ShellShortcuts.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Placement.h"
@@ -115,7 +119,9 @@ void enableBoxes(std::initializer_list<QWidget*> widgets, std::initializer_list<
 TfrmInit::TfrmInit(QWidget* mainWindow, SettingsStore store)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      store_(std::move(store)) {
+      store_(std::move(store)),
+      shortcutSendTo_(SendToShortcutPath()),
+      shortcutDesktop_(DesktopShortcutPath()) {
     setObjectName(QStringLiteral("frmInit"));
     setWindowTitle(kInitCaption);
     setFont(ui::designFont(ui::kPGothicFont, 12));
@@ -562,18 +568,23 @@ void TfrmInit::btnWallClick() {
 
 // --- Shortcuts and association ------------------------------------------------------
 
+void TfrmInit::setShortcutPaths(const QString& sendTo, const QString& desktop) {
+    shortcutSendTo_ = sendTo;
+    shortcutDesktop_ = desktop;
+}
+
 void TfrmInit::btnSendClick() {
-    // The shortcut in the "Send To" place is made or removed here once shell
-    // integration exists.
+    ToggleShortcut(ShortcutPlace::SendTo, shortcutSendTo_, platform::programPath(), shellHost_,
+                   platform::shortcutLibrary());
 }
 
 void TfrmInit::btnDeskClick() {
-    // ... and the one on the desktop.
+    ToggleShortcut(ShortcutPlace::Desktop, shortcutDesktop_, platform::programPath(), shellHost_,
+                   platform::shortcutLibrary());
 }
 
 void TfrmInit::btnFextClick() {
-    // The association of the compiler's source files is written here once
-    // shell integration exists.
+    WriteAssociation(kind_, fextIndex(), fextText(), platform::programPath(), store_, shellHost_);
 }
 
 }  // namespace zek::settings

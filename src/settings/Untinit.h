@@ -6,6 +6,7 @@
 #include "settings/DialogRules.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "ui/DialogShellHost.h"
 
 #include <QDialog>
 #include <QList>
@@ -46,6 +47,9 @@ public:
     // The dialog is the owner of their messages, its caption their title.
     QString caption() const { return windowTitle(); }
     const SettingsStore& store() const { return store_; }
+    // The shortcut paths the main window worked out when it was created
+    // (until set: the same look-up made now).
+    void setShortcutPaths(const QString& sendTo, const QString& desktop);
 
     // --- Components, in tab order --------------------------------------------
     QTabWidget* pctInit;
@@ -199,6 +203,9 @@ private:
     bool browse(QLineEdit* edit, const QString& title, const QString& filter, bool picture = false);
 
     SettingsStore store_;
+    ui::DialogShellHost shellHost_{this};
+    QString shortcutSendTo_;
+    QString shortcutDesktop_;
     int kind_ = 0;
     OptionGroup optionGroup_ = OptionGroup::None;
     bool optionUpdating_ = false;

@@ -1,8 +1,11 @@
 // The running instance greets the mascot at start-up and says goodbye after
-// it has saved its settings.
+// it has saved its settings. The server answers as the Linux mascot does and
+// never closes the connection itself.
 #include "SstpTestServer.h"
+#include "notify/Sstp.h"
 #include "notify/SstpScripts.h"
 #include "platform/TextCodec.h"
+#include "support/NetNamespace.h"
 #include "support/TestEnv.h"
 #include "support/ZekProcess.h"
 
@@ -24,9 +27,10 @@ protected:
 
     void SetUp() override {
         QString why;
-        if (!server.listen(11000, &why))
+        if (!enterPrivateNetwork(&why))
             GTEST_SKIP() << why.toStdString();
-        server.start(ServerBehaviour::ReplyAndClose);
+        ASSERT_TRUE(server.listen(11000, &why)) << why.toStdString();
+        server.start(ServerBehaviour::ReplyThenHold);
     }
     void settingsWith(const QByteArray& sstp) {
         writeFile(home.configHome() + "/Talmo/ZEK.conf", "[General]\nleft=10\n" + sstp + "\n");
@@ -52,6 +56,10 @@ TEST_F(MascotGreeting, GreetsAtStartAndSaysGoodbyeAfterSaving) {
     EXPECT_TRUE(server.received().mid(greeting.size()).contains(
         platform::encodeCp932(notify::SstpScript(notify::SstpEvent::Exit))));
     EXPECT_EQ(running.waitExit(), 0);
+    // Each exchange ended with the reply, not with the three-second limit.
+    ASSERT_EQ(server.keptOpenAfterReply().size(), 2u);
+    for (const auto kept : server.keptOpenAfterReply())
+        EXPECT_LT(kept, notify::SstpTimeLimit / 3);
 }
 
 TEST_F(MascotGreeting, NothingIsSentWhenTurnedOff) {

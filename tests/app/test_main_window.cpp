@@ -406,6 +406,40 @@ TEST_F(MainWindowTest, CompileOutputAppearsInTheMemo) {
     EXPECT_EQ(w->windowTitle(), "ZEK - MMLコンパイラ支援ツール") << "the caption is restored";
 }
 
+TEST_F(MainWindowTest, ASourceTypedIntoTheBoxIsCompiledIntoItsOwnMidiFile) {
+    normalRun();
+    auto w = window();
+    test::writeFile(work + "/saints.smc", "c");
+    test::writeFile(work + "/ode.smc", "c");
+    w->SetSourceFile(work + "/saints.smc", QString());
+    w->edtFnameSmc->setText(work + "/ode.smc");
+    w->mnuSmcClick();
+    EXPECT_EQ(w->edtFnameMid->text(), work + "/ode.mid");
+    EXPECT_TRUE(test::readFile(work + "/argv.rec").endsWith((work + "/ode.mid").toUtf8() + '\0'));
+}
+
+TEST_F(MainWindowTest, ALongOptionTextReachesTheCompilerWhole) {
+    const QByteArray word(100000, 'o');  // past a line edit's default 32767, within the system's 128 KiB
+    normalRun("option0=record -" + word + "\n");
+    auto w = window();
+    test::writeFile(work + "/e.smc", "c");
+    w->SetSourceFile(work + "/e.smc", QString());
+    w->mnuSmcClick();
+    EXPECT_TRUE(test::readFile(work + "/argv.rec").contains('\0' + QByteArray("-") + word + '\0'));
+}
+
+TEST_F(MainWindowTest, TheLogHandedToTheEditorHasLinuxLineEnds) {
+    home.env().set("ZEK_LAUNCH_RECORD", QFile::encodeName(home.path("editor.rec")));
+    normalRun("option0=exit3\nexeceditor=" + test::fixture("compilers/record-launch.sh").toUtf8() + "\n");
+    auto w = window();
+    test::writeFile(work + "/e.smc", "c");
+    w->SetSourceFile(work + "/e.smc", QString());
+    w->mnuSmcClick();
+    w->mnuTagClick();
+    ASSERT_TRUE(test::waitForFile(home.path("editor.rec")));
+    EXPECT_EQ(test::readFile(home.programDir() + "/SPICE.ERR"), "one\ntwo\n");
+}
+
 }  // namespace
 
 namespace {

@@ -83,23 +83,6 @@ TEST(X11Desktop, AFirstStartLeavesOutANameItCannotTakeAndSaysWhy) {
 
 namespace {
 
-// The active window once it carries `caption` (and is not `other`), or 0.
-unsigned long waitForActive(const XServer& x, const QString& caption, unsigned long other = 0) {
-    unsigned long found = 0;
-    waitFor(
-        [&] {
-            const unsigned long active = x.activeWindow();
-            if (active == 0 || active == other)
-                return false;
-            if (x.run("xdotool", {"getwindowname", QString::number(active)}).trimmed() != caption)
-                return false;
-            found = active;
-            return true;
-        },
-        20000);
-    return found;
-}
-
 // Screenshots for looking at, when ZEK_SCREENSHOT_DIR names a folder.
 void shoot(const XServer& x, const char* name) {
     const QString dir = qEnvironmentVariable("ZEK_SCREENSHOT_DIR");
@@ -122,17 +105,17 @@ TEST(X11Desktop, FirstRunByKeyboardChoosesTheCompilerAndStoresTheEditor) {
     {
         RunningZek running(zek, home, x.environment());
         ASSERT_TRUE(running.waitReady());
-        const unsigned long first = waitForActive(x, "MMLコンパイラ選択");
+        const unsigned long first = x.waitForActive("MMLコンパイラ選択");
         ASSERT_NE(first, 0u) << "the first-run dialog takes the focus";
         shoot(x, "first_run");
         // The list first, then SPICE, then MML2MID.
         x.run("xdotool", {"key", "--delay", "50", "Tab", "Tab", "space"});
-        const unsigned long question = waitForActive(x, "MMLコンパイラ選択", first);
+        const unsigned long question = x.waitForActive("MMLコンパイラ選択", first);
         ASSERT_NE(question, 0u) << "the confirmation";
         shoot(x, "first_run_question");
         x.run("xdotool", {"key", "Return"});
 
-        ASSERT_NE(waitForActive(x, "詳細設定"), 0u) << "the settings dialog follows";
+        ASSERT_NE(x.waitForActive("詳細設定"), 0u) << "the settings dialog follows";
         shoot(x, "settings_dialog");
         // Tab bar, compiler button, compiler path, editor button, editor path.
         x.run("xdotool", {"key", "--delay", "50", "Tab", "Tab", "Tab", "Tab"});
@@ -141,7 +124,7 @@ TEST(X11Desktop, FirstRunByKeyboardChoosesTheCompilerAndStoresTheEditor) {
         ASSERT_TRUE(waitFor([&] { return readFile(store).contains("execeditor=" + editor.toUtf8()); }, 20000))
             << readFile(store).constData();
         EXPECT_TRUE(readFile(store).contains("\ncompiler=1\n"));
-        ASSERT_NE(waitForActive(x, "ZEK - MMLコンパイラ支援ツール"), 0u);
+        ASSERT_NE(x.waitForActive("ZEK - MMLコンパイラ支援ツール"), 0u);
         running.signal(SIGTERM);
         EXPECT_EQ(running.waitExit(), 0);
     }
@@ -151,7 +134,7 @@ TEST(X11Desktop, FirstRunByKeyboardChoosesTheCompilerAndStoresTheEditor) {
 
     RunningZek again(zek, home, x.environment());
     ASSERT_TRUE(again.waitReady());
-    ASSERT_NE(waitForActive(x, "ZEK - MMLコンパイラ支援ツール"), 0u);
+    ASSERT_NE(x.waitForActive("ZEK - MMLコンパイラ支援ツール"), 0u);
     shoot(x, "main_window");
     // The first paint has run; a first-run dialog would be up at once.
     QThread::msleep(1500);

@@ -70,7 +70,7 @@ public:
     QByteArray outputLog() const override {
         QByteArray out;
         for (const QString& l : memo)
-            out += l.toUtf8() + "\r\n";
+            out += l.toUtf8() + "\n";
         return out;
     }
 
@@ -142,6 +142,40 @@ TEST_F(CompileJobTest, SetSourceFileTakesTheStampAndFillsTheBoxes) {
     job.SetSourceFile(QString(), QString());
     EXPECT_EQ(host.midi, QString());
     EXPECT_EQ(host.events.last(), "clear");
+}
+
+TEST_F(CompileJobTest, ASourceTypedIntoTheBoxGetsItsOwnMidiNameAndATypedMidiNameStays) {
+    job.SetSourceFile(home.path("saints.mml"), QString());
+    host.source = home.path("ode-to-joy.mml");  // typed over the old name
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("ode-to-joy.mid"));
+
+    host.midi = "/typed/out.mid";
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/typed/out.mid") << "a MIDI name the user typed";
+    host.source = home.path("third.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/typed/out.mid") << "a typed MIDI name stays with a typed source too";
+
+    job.SetSourceFile(home.path("a.mml"), "/given/b.mid");
+    host.source = home.path("c.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, "/given/b.mid") << "a MIDI name handed over with the source";
+
+    host.midi.clear();
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("c.mid")) << "an empty box is derived";
+}
+
+TEST_F(CompileJobTest, AnUpperCasedDerivedNameIsStillDerivedForTheNextTypedSource) {
+    s.ooji = 1;
+    job.SetSourceFile(home.path("saints.mml"), QString());
+    file("saints.mid", "MThd");
+    job.HandleCompileOutcome(CompileOutcome{false, 0});
+    ASSERT_EQ(host.midi, home.path("SAINTS.MID"));
+    host.source = home.path("ode.mml");
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("ode.mid"));
 }
 
 TEST_F(CompileJobTest, ExtensionCheckIsOnTheUpperCasedExtension) {
@@ -338,13 +372,13 @@ TEST_F(EditorTest, ParameterWordsThenTheFileAsOneArgument) {
     EXPECT_EQ(launched(), (QStringList{editor, "-r"})) << "an empty source box gives only the parameters";
 }
 
-TEST_F(EditorTest, TheLogIsTheMemoInUtf8WithCrLf) {
+TEST_F(EditorTest, TheLogIsTheMemoInUtf8WithLf) {
     host.memo = QStringList{"a.mml:3:5: error: 不明なコマンド", "", "done"};
     s.show = 1;
     compile::OpenInEditor(s, host, std::nullopt);
     const QString log = home.programDir() + "/SPICE.ERR";
     EXPECT_EQ(launched(), (QStringList{editor, log}));
-    EXPECT_EQ(readFile(log), QByteArray("a.mml:3:5: error: 不明なコマンド\r\n\r\ndone\r\n"));
+    EXPECT_EQ(readFile(log), QByteArray("a.mml:3:5: error: 不明なコマンド\n\ndone\n"));
     EXPECT_TRUE(host.has("force-return"));
 }
 
@@ -355,7 +389,7 @@ TEST_F(EditorTest, AnUnwritableProgramFolderWritesTheLogInTheStateFolder) {
     compile::OpenInEditor(s, host, std::nullopt);
     const QString fallback = home.stateHome() + "/zek/SPICE.ERR";
     EXPECT_EQ(launched(), (QStringList{editor, fallback}));
-    EXPECT_EQ(readFile(fallback), "new\r\n");
+    EXPECT_EQ(readFile(fallback), "new\n");
 }
 
 TEST_F(EditorTest, MissingEditorOrNoSettingsYet) {

@@ -289,6 +289,16 @@ TEST_F(RunnerTest, StartFailuresShowTheErrorCode) {
     }
 }
 
+TEST_F(RunnerTest, AnOptionPastTheSystemsLimitForOneWordIsRefusedVisibly) {
+    // Linux passes a single argument of at most 128 KiB to a program.
+    auto r = test::makeRun(0, compiler_);
+    r.option = "record " + QString(200000, u'o');
+    r.source = "a.smc";
+    EXPECT_FALSE(run(r).has_value());
+    EXPECT_EQ(host_.warnings, QStringList{QStringLiteral("ｺﾝﾊﾟｲﾗの起動に失敗しました。\nｴﾗｰｺｰﾄﾞ:") + QString::number(E2BIG)});
+    EXPECT_FALSE(QFile::exists(work_ + "/argv.rec"));
+}
+
 TEST_F(RunnerTest, AChildThatCannotBeOpenedForWaitingShowsTheOpenMessage) {
     // Four free descriptors: the two pipes fit, the handle to wait on does not.
     auto r = test::makeRun(1, compiler_);

@@ -2,6 +2,7 @@
 // against fake libraries built by runner_fixtures.cmake.
 #include "compile/CompilerLibrary.h"
 #include "compile/CompilerRunner.h"
+#include "compile/StagingRecord.h"
 #include "support/TestEnv.h"
 #include "test_runner_host.h"
 
@@ -146,14 +147,22 @@ TEST_F(RunnerLibraryTest, BindsTheStagedCopyAndFollowsChanges) {
     EXPECT_EQ(lib_.boundFile(), QFileInfo(library_).absoluteFilePath());
 
     // A staged copy of the same file name in the program folder wins.
-    const QString staged = copyLibrary(ZEK_FAKE_LIB_V1, program_ + "/libdsakura.so");
+    const QString staged = program_ + "/libdsakura.so";
+    compile::StagingRecord record;
+    ASSERT_TRUE(record.copyFile(QString::fromUtf8(ZEK_FAKE_LIB_V1), staged));
     EXPECT_EQ(lib_.queryVersion(library_, program_), QByteArray("1.10 other"));
     EXPECT_EQ(lib_.boundFile(), QFileInfo(staged).absoluteFilePath());
 
-    // The staged copy replaced by another file is bound afresh.
-    QFile::remove(staged);
-    copyLibrary(ZEK_FAKE_LIB_V2, staged);
+    // The staged copy replaced by another one is bound afresh.
+    ASSERT_TRUE(record.copyFile(QString::fromUtf8(ZEK_FAKE_LIB_V2), staged));
     EXPECT_EQ(lib_.queryVersion(library_, program_), QByteArray("2.50 fake"));
+    EXPECT_EQ(lib_.boundFile(), QFileInfo(staged).absoluteFilePath());
+
+    // A file of that name that staging did not make is not a staged copy.
+    QFile::remove(staged);
+    copyLibrary(ZEK_FAKE_LIB_V1, staged);
+    EXPECT_EQ(lib_.queryVersion(library_, program_), QByteArray("2.50 fake"));
+    EXPECT_EQ(lib_.boundFile(), QFileInfo(library_).absoluteFilePath());
 
     // A changed path setting binds the new library.
     QFile::remove(staged);

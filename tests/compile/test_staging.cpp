@@ -54,7 +54,7 @@ TEST_F(StagingTest, VersionOneStagesOnlyTheLibrary) {
     includeTree(home.path("sakura/dll/Include"));
     compile::StageIncludeFolder(s, program, library);
     EXPECT_EQ(tree(program), QStringList{"dsakura.so"});
-    compile::RemoveStagedFiles(s, program, library);
+    compile::RemoveStagedFiles(library);
     EXPECT_EQ(tree(program), QStringList{});
 }
 
@@ -67,7 +67,7 @@ TEST_F(StagingTest, IncludeBesideTheLibraryIsStagedWithoutHiddenEntriesAndRemove
     EXPECT_EQ(tree(program), (QStringList{"Include", "Include/drums.inc", "Include/sub", "Include/sub/bass.inc",
                                           "dsakura.so"}));
     EXPECT_EQ(readFile(program + "/Include/sub/bass.inc"), "bass");
-    compile::RemoveStagedFiles(s, program, library);
+    compile::RemoveStagedFiles(library);
     EXPECT_EQ(tree(program), QStringList{});
     EXPECT_EQ(readFile(home.path("sakura/dll/Include/drums.inc")), "drums") << "the user's folder is untouched";
 }
@@ -98,7 +98,7 @@ TEST_F(StagingTest, ALibraryInsideTheProgramFolderIsNeverCopiedOntoItselfOrDelet
     compile::StageIncludeFolder(s, program, library);
     EXPECT_EQ(readFile(s.execdsakura), before);
     EXPECT_EQ(readFile(program + "/Include/mine.inc"), "user's own");
-    compile::RemoveStagedFiles(s, program, library);
+    compile::RemoveStagedFiles(library);
     EXPECT_EQ(readFile(s.execdsakura), before);
     EXPECT_EQ(readFile(program + "/Include/mine.inc"), "user's own");
 }
@@ -108,7 +108,7 @@ TEST_F(StagingTest, ReadOnlyStagedFileResistsAndTheFolderStays) {
     writeFile(home.path("lib/Include/locked.inc"), "l");
     compile::StageIncludeFolder(s, program, library);
     ::chmod(QFile::encodeName(program + "/Include/locked.inc").constData(), 0444);
-    compile::RemoveStagedFiles(s, program, library);
+    compile::RemoveStagedFiles(library);
     EXPECT_EQ(tree(program), (QStringList{"Include", "Include/locked.inc"}));
 }
 
@@ -117,8 +117,65 @@ TEST_F(StagingTest, AnUnusableProgramFolderFailsQuietly) {
     writeFile(home.path("lib/Include/a.inc"), "a");
     const QString nowhere = home.path("not/a/folder");
     compile::StageIncludeFolder(s, nowhere, library);
-    compile::RemoveStagedFiles(s, nowhere, library);
+    compile::RemoveStagedFiles(library);
     EXPECT_FALSE(QFileInfo::exists(nowhere + "/dsakura.so"));
+}
+
+TEST_F(StagingTest, AFileOfTheSameNameThatStagingDidNotMakeIsNeverOverwrittenOrDeleted) {
+    const QString bundled = installLibrary(program, ZEK_FAKE_LIB_V1);
+    const QByteArray before = readFile(bundled);
+    s.execdsakura = installLibrary(home.path("lib"), ZEK_FAKE_LIB_V2);
+    compile::StageIncludeFolder(s, program, library);
+    EXPECT_EQ(readFile(bundled), before);
+    EXPECT_EQ(library.queryVersion(s.execdsakura, program), QByteArray("2.50 fake")) << "the configured library";
+    compile::RemoveStagedFiles(library);
+    EXPECT_EQ(readFile(bundled), before);
+}
+
+TEST_F(StagingTest, AUsersIncludeFolderInTheProgramFolderKeepsEveryFile) {
+    for (const bool libraryHasIncludes : {false, true}) {
+        SCOPED_TRACE(libraryHasIncludes);
+        IsolatedHome fresh;
+        const QString programFolder = fresh.programDir();
+        s.execdsakura = installLibrary(fresh.path("lib"), ZEK_FAKE_LIB_V2);
+        if (libraryHasIncludes) {
+            writeFile(fresh.path("lib/Include/drums.inc"), "library's drums");
+            writeFile(fresh.path("lib/Include/sub/new.inc"), "new");
+        }
+        writeFile(programFolder + "/Include/mine.inc", "mine");
+        writeFile(programFolder + "/Include/drums.inc", "user's drums");
+        compile::StageIncludeFolder(s, programFolder, library);
+        EXPECT_EQ(readFile(programFolder + "/Include/drums.inc"), "user's drums");
+        EXPECT_EQ(QFileInfo::exists(programFolder + "/Include/sub/new.inc"), libraryHasIncludes);
+        compile::RemoveStagedFiles(library);
+        EXPECT_EQ(tree(programFolder), (QStringList{"Include", "Include/drums.inc", "Include/mine.inc"}));
+        EXPECT_EQ(readFile(programFolder + "/Include/drums.inc"), "user's drums");
+    }
+}
+
+TEST_F(StagingTest, TheRecordOutlivesTheRunAndSparesWhatTheUserChangedSince) {
+    s.execdsakura = installLibrary(home.path("lib"), ZEK_FAKE_LIB_V2);
+    writeFile(home.path("lib/Include/a.inc"), "a");
+    writeFile(home.path("lib/Include/edited.inc"), "staged");
+    compile::StageIncludeFolder(s, program, library);
+    writeFile(program + "/Include/edited.inc", "the user's edit");
+
+    // A run that ended without clean-up (a crash): the next one still knows.
+    compile::CompilerLibrary nextRun;
+    compile::RemoveStagedFiles(nextRun);
+    EXPECT_EQ(tree(program), (QStringList{"Include", "Include/edited.inc"}));
+    EXPECT_EQ(readFile(program + "/Include/edited.inc"), "the user's edit");
+    compile::RemoveStagedFiles(nextRun);
+    EXPECT_EQ(tree(program), (QStringList{"Include", "Include/edited.inc"})) << "the user's file stays";
+}
+
+TEST_F(StagingTest, NothingIsStagedWhenTheRecordCannotBeKept) {
+    writeFile(home.stateHome() + "/zek", "a file where the state folder belongs");
+    s.execdsakura = installLibrary(home.path("lib"), ZEK_FAKE_LIB_V2);
+    writeFile(home.path("lib/Include/a.inc"), "a");
+    compile::StageIncludeFolder(s, program, library);
+    EXPECT_EQ(tree(program), QStringList{});
+    EXPECT_EQ(library.queryVersion(s.execdsakura, program), QByteArray("2.50 fake"));
 }
 
 TEST(FolderTree, NeverCopiesATreeIntoItself) {

@@ -193,7 +193,45 @@ TEST(Text, ShiftJisSecondBytesInStrayTextAreNotCommands) {
     // "ア" in Shift-JIS is 83 41: its second byte must not become note 'a'.
     mml::CompileResult result = compileText("c \x83\x41 d");
     EXPECT_EQ(result.errors, 1u);
-    EXPECT_EQ(diagnosticsText(result), "1:3: unexpected byte 0x83 (text belongs in comments or quotes)\n");
+    EXPECT_EQ(diagnosticsText(result), "1:3: unexpected '\xE3\x82\xA2' (U+30A2) (text belongs in comments or quotes)\n");
+}
+
+TEST(Text, NonAsciiCharactersAreNamedWithTheirCodePoint) {
+    struct Case {
+        std::string source;
+        std::string diagnostic;
+    };
+    const std::vector<Case> cases = {
+        // A full-width letter, in UTF-8 and in Shift-JIS (82 83): named in UTF-8 with a hint.
+        {"c \xEF\xBD\x83", "1:3: unexpected full-width '\xEF\xBD\x83' (U+FF43) (commands are half-width: 'c')\n"},
+        {"c \x82\x83", "1:3: unexpected full-width '\xEF\xBD\x83' (U+FF43) (commands are half-width: 'c')\n"},
+        {"c \xE3\x81\x82", "1:3: unexpected '\xE3\x81\x82' (U+3042) (text belongs in comments or quotes)\n"},
+        {"c \xC3\xA9", "1:3: unexpected '\xC3\xA9' (U+00E9) (text belongs in comments or quotes)\n"},
+        {"c \xF0\x9F\x8E\xB5", "1:3: unexpected '\xF0\x9F\x8E\xB5' (U+1F3B5) (text belongs in comments or quotes)\n"},
+        // Half-width katakana, one Shift-JIS byte.
+        {"c \xB1", "1:3: unexpected '\xEF\xBD\xB1' (U+FF71) (text belongs in comments or quotes)\n"},
+        // A Shift-JIS lead byte without its second byte stays a byte.
+        {"c \x83", "1:3: unexpected byte 0x83 (text belongs in comments or quotes)\n"},
+    };
+    for (const Case& c : cases) {
+        const mml::CompileResult result = compileText(c.source);
+        EXPECT_EQ(diagnosticsText(result), c.diagnostic) << c.source;
+    }
+}
+
+TEST(Text, AnIdeographicSpaceIsABlank) {
+    // U+3000 in UTF-8 (E3 80 80) and in Shift-JIS (81 40, never valid UTF-8),
+    // between commands, between a command and its number, before a directive.
+    const std::string sources[] = {
+        "t\xE3\x80\x80" "120\xE3\x80\x80" "c\xE3\x80\x80" "d",
+        "\xE3\x80\x80#title \"x\"\nc d",
+        "t\x81\x40" "120\x81\x40" "c\x81\x40" "d",
+        "\x81\x40#title \"\x83\x41\"\nc d",
+    };
+    for (const std::string& source : sources) {
+        const mml::CompileResult result = compileText(source);
+        EXPECT_TRUE(result.ok) << source << "\n" << diagnosticsText(result);
+    }
 }
 
 }  // namespace

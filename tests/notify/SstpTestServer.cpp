@@ -1,5 +1,7 @@
 #include "SstpTestServer.h"
 
+#include "support/NetNamespace.h"
+
 #include <QDir>
 
 #include <cerrno>
@@ -21,6 +23,11 @@ namespace {
 constexpr int kReadLimitMs = 10000;
 
 int bindLoopback(quint16 port, QString* error) {
+    // The fixed ports are taken only inside the test's own network.
+    if (port != 0 && !inPrivateNetwork()) {
+        *error = QString("port %1 is fixed: enter a private network first (support/NetNamespace.h)").arg(port);
+        return -1;
+    }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = QString("socket: %1").arg(std::strerror(errno));
@@ -91,6 +98,11 @@ QByteArray SstpTestServer::received() const {
     return received_;
 }
 
+std::vector<std::chrono::milliseconds> SstpTestServer::keptOpenAfterReply() const {
+    std::lock_guard lock(mutex_);
+    return keptOpen_;
+}
+
 bool SstpTestServer::hasPendingConnection() {
     pollfd waiting{listenFd_, POLLIN, 0};
     if (::poll(&waiting, 1, 0) <= 0)
@@ -143,6 +155,20 @@ void SstpTestServer::holdUntilStopped() {
     }
 }
 
+void SstpTestServer::holdUntilClientLeaves(int client) {
+    char buffer[4096];
+    for (;;) {
+        pollfd fds[2] = {{client, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents || ::recv(client, buffer, sizeof buffer, 0) <= 0)
+            return;
+    }
+}
+
 void SstpTestServer::serve(int client) {
     switch (behaviour_) {
     case ServerBehaviour::CloseAtOnce:
@@ -164,12 +190,17 @@ void SstpTestServer::serve(int client) {
     case ServerBehaviour::ReplyAndClose:
         ::send(client, reply_.constData(), reply_.size(), MSG_NOSIGNAL);
         return;
-    case ServerBehaviour::ReplyThenHold:
+    case ServerBehaviour::ReplyThenHold: {
         ::send(client, reply_.constData(), reply_.size(), MSG_NOSIGNAL);
-        holdUntilStopped();
+        const auto replied = std::chrono::steady_clock::now();
+        holdUntilClientLeaves(client);
+        std::lock_guard lock(mutex_);
+        keptOpen_.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - replied));
         return;
+    }
     case ServerBehaviour::HoldWithoutReply:
-        holdUntilStopped();
+        holdUntilClientLeaves(client);
         return;
     case ServerBehaviour::ResetAfterRequest: {
         const linger hard{1, 0};

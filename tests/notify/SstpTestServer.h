@@ -9,13 +9,14 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace zek::test {
 
 enum class ServerBehaviour {
     ReplyAndClose,      // read the request, send the reply, close
-    ReplyThenHold,      // read the request, send the reply, keep the connection open
-    HoldWithoutReply,   // read the request, never answer, never close
+    ReplyThenHold,      // read the request, send the reply, never close (until the client does)
+    HoldWithoutReply,   // read the request, never answer, never close (until the client does)
     NeverRead,          // accept, read nothing, keep the connection open
     CloseAtOnce,        // accept and close before reading anything
     ResetAfterRequest,  // read the request, then reset the connection
@@ -30,7 +31,8 @@ public:
     ~SstpTestServer();
 
     // Binds 127.0.0.1:`port` (0 picks a free port) and listens. On failure
-    // `error` says why (a port already in use names the port).
+    // `error` says why. A fixed port is bound only after the test entered a
+    // network of its own (support/NetNamespace.h), never on the host's.
     bool listen(quint16 port, QString* error);
     quint16 port() const { return port_; }
 
@@ -44,6 +46,9 @@ public:
     // Everything all connections sent so far.
     QByteArray received() const;
     int connections() const { return served_.load(); }
+    // ReplyThenHold: how long each client kept the connection open after
+    // the reply had been sent.
+    std::vector<std::chrono::milliseconds> keptOpenAfterReply() const;
 
     // True when a connection waits to be accepted (for a server never started).
     bool hasPendingConnection();
@@ -53,6 +58,7 @@ private:
     void serve(int client);
     bool readRequest(int client);
     void holdUntilStopped();
+    void holdUntilClientLeaves(int client);
 
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
@@ -62,6 +68,7 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     QByteArray received_;
+    std::vector<std::chrono::milliseconds> keptOpen_;
     std::atomic<int> served_{0};
 };
 

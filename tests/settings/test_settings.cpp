@@ -93,6 +93,18 @@ TEST_F(SettingsTest, PlayerLookupsAndWhichWins) {
     EXPECT_EQ(s.parmplayer, "/1");
 }
 
+TEST_F(SettingsTest, AnEmptyPlayerEntryLeavesItsParameterOutOfTheDesktopHandler) {
+    const QString opener = QStandardPaths::findExecutable("xdg-open");
+    if (opener.isEmpty())
+        GTEST_SKIP() << "xdg-open is not installed (scripts/setup.sh installs it)";
+    writeFile(home.configHome() + "/mimeapps.list", "[Default Applications]\naudio/midi=timidity.desktop;\n");
+    writeFile(home.dataHome() + "/applications/timidity.desktop", "[Desktop Entry]\nName=t\n");
+    writeFile(home.configHome() + "/TALMO/MIDI-PLAYER.conf", "[General]\nEXEC=\n");
+    const Settings s = loaded();
+    EXPECT_EQ(s.execplayer, opener);
+    EXPECT_EQ(s.parmplayer, "");
+}
+
 TEST_F(SettingsTest, DefaultNamedButNotInstalledIsNoDefault) {
     writeFile(home.configHome() + "/mimeapps.list", "[Default Applications]\naudio/midi=gone.desktop\n");
     EXPECT_TRUE(loaded().execplayer.isEmpty());
@@ -198,19 +210,51 @@ TEST_F(SettingsTest, SaveWritesEveryValueAndRoundTrips) {
     EXPECT_EQ(back.sourceStamp, 77) << "run-time fields survive a reload";
 }
 
+TEST_F(SettingsTest, HandEditedTextsWithCommasComeBackExactly) {
+    const QStringList texts = {"/p/a,b.bmp", "/p/a, b.bmp", "/p/a ,b", "a,,b", "a,", "-x \"quoted, with comma\""};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        writeZek("[General]\nleft=1\nwallpaper=" + text.toUtf8() + "\n");
+        Settings s = loaded();
+        const QString expected = text.startsWith("-x") ? "-x quoted, with comma" : text;  // INI quotes group
+        EXPECT_EQ(s.wallpaper, expected);
+        store.save(s);
+        EXPECT_EQ(loaded().wallpaper, expected) << "after a save";
+    }
+}
+
 TEST_F(SettingsTest, DamagedStoreGivesDefaultsAndIsKeptAside) {
-    writeZek("\x01\x02[General\nleft=5\n\xff\xfe=3\n[x\n");
-    bool found = true;
-    Settings s = loaded(&found);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(s.left, 0);
-    s.left = 9;
-    store.save(s);
-    EXPECT_EQ(loaded().left, 9);
-    const QStringList aside = QDir(home.configHome() + "/Talmo").entryList({"ZEK.conf.broken-*"});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_TRUE(readFile(home.configHome() + "/Talmo/" + aside[0]).startsWith("\x01\x02[General"))
-        << readFile(home.configHome() + "/Talmo/" + aside[0]).toHex().constData();
+    const QByteArray damaged[] = {
+        QByteArray("\x01\x02[General\nleft=5\n\xff\xfe=3\n[x\n"),       // cannot be parsed
+        QByteArray("\x7f\x45\x4c\x46\x02\x01\x01\x00\x00 left=5\n\x9f", 20),  // binary garbage
+        QByteArray("[General]\nleft=5\nwallpaper=\x82\xa0.bmp\n"),     // not UTF-8
+    };
+    for (const QByteArray& bytes : damaged) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        IsolatedHome fresh;
+        SettingsStore freshStore{fresh.programDir()};
+        const QString file = fresh.configHome() + "/Talmo/ZEK.conf";
+        writeFile(file, bytes);
+        Settings s;
+        EXPECT_FALSE(freshStore.load(s));
+        EXPECT_EQ(s.left, 0);
+        s.left = 9;
+        freshStore.save(s);
+        Settings again;
+        freshStore.load(again);
+        EXPECT_EQ(again.left, 9);
+        const QStringList aside = QDir(fresh.configHome() + "/Talmo").entryList({"ZEK.conf.broken-*"});
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(fresh.configHome() + "/Talmo/" + aside[0]), bytes);
+    }
+}
+
+TEST_F(SettingsTest, ASecondDamagedStoreWithinTheSameSecondIsKeptToo) {
+    for (int i = 0; i < 3; ++i) {
+        writeZek("\x01" + QByteArray::number(i));
+        loaded();
+    }
+    EXPECT_EQ(QDir(home.configHome() + "/Talmo").entryList({"ZEK.conf.broken-*"}).size(), 3);
 }
 
 TEST_F(SettingsTest, UnusableFolderGivesDefaultsAndSaveWritesNothing) {

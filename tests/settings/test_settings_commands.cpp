@@ -120,6 +120,14 @@ TEST_F(SettingsCommandsTest, ChangesOnlyTouchesWhatDiffers) {
     settings.size = 1;
     ApplySettings(settings, true, previous, host);
     EXPECT_EQ(host.calls, (QStringList{"wallpaper layout 0 1", "wave 0 ", "wave 1 ", "menu 3", "stage"}));
+
+    // Switched on with the same picture: nothing was loaded while it was off.
+    host.calls.clear();
+    previous = settings;
+    previous.wall = 0;
+    ApplySettings(settings, true, previous, host);
+    EXPECT_EQ(host.calls, (QStringList{"wallpaper list", "wallpaper load", "wallpaper layout 0 1", "wave 0 ",
+                                       "wave 1 ", "menu 3", "stage"}));
 }
 
 TEST_F(SettingsCommandsTest, AnErrorEndsApplyAtItsStepAndIsShown) {

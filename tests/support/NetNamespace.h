@@ -11,4 +11,8 @@ namespace zek::test {
 
 bool enterPrivateNetwork(QString* why);
 
+// True once enterPrivateNetwork has succeeded in this process: only then may
+// a test server take the mascot's fixed ports.
+bool inPrivateNetwork();
+
 }  // namespace zek::test

@@ -1,5 +1,7 @@
 #include "support/XServer.h"
 
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -271,6 +273,21 @@ unsigned long XServer::activeWindow() const {
     bool ok = false;
     const unsigned long id = out.mid(hash + 1).trimmed().section(',', 0, 0).toULong(&ok, 16);
     return ok ? id : 0;
+}
+
+unsigned long XServer::waitForActive(const QString& caption, unsigned long other, int timeoutMs) const {
+    unsigned long found = 0;
+    waitFor(
+        [&] {
+            const unsigned long active = activeWindow();
+            if (active == 0 || active == other ||
+                run("xdotool", {"getwindowname", QString::number(active)}).trimmed() != caption)
+                return false;
+            found = active;
+            return true;
+        },
+        timeoutMs);
+    return found;
 }
 
 bool XServer::screenshot(const QString& pngPath) const {

@@ -43,6 +43,9 @@ public:
 
     // The root window's _NET_ACTIVE_WINDOW (0 when none), read with xprop.
     unsigned long activeWindow() const;
+    // Waits until the active window carries `caption` and is not `other`;
+    // that window, or 0 when none did in time.
+    unsigned long waitForActive(const QString& caption, unsigned long other = 0, int timeoutMs = 20000) const;
 
     // Saves a screenshot of the whole screen as PNG (imagemagick's import).
     bool screenshot(const QString& pngPath) const;

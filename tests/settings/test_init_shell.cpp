@@ -1,0 +1,89 @@
+// The tab "機能"'s shortcut and association buttons of the settings dialog:
+// their questions and notices are the dialog's own boxes, and they act at
+// once, on the isolated home's files.
+#include "platform/XdgAssociation.h"
+#include "settings/FileAssociation.h"
+#include "settings/SettingsStore.h"
+#include "settings/Untinit.h"
+#include "support/TestEnv.h"
+#include "ui/Untmsg.h"
+#include "ui/test_msg_modal.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace zek;
+
+namespace {
+
+struct Box {
+    QString text, title;
+    bool warningIcon = false, errorIcon = false, yesNo = false;
+};
+
+class InitShell : public ::testing::Test {
+protected:
+    test::IsolatedHome home;
+    settings::SettingsStore store{home.programDir()};
+    QWidget owner;
+    QList<Box> boxes;
+
+    void SetUp() override { test::ensureDialogFonts(); }
+
+    // Answers the next message box (Yes, No or OK) and records it; `then`
+    // runs afterwards, to answer a box that follows.
+    void answerNext(int answer, std::function<void()> then = {}) {
+        test::whenModalShows([] { return ui::frmMsg(); }, [this, answer, then](QWidget*) {
+            ui::TfrmMsg* m = ui::frmMsg();
+            boxes << Box{m->lblMsg->text(), m->windowTitle(), m->imgMsg03->isVisible(), m->imgMsg01->isVisible(),
+                         m->btnYes->isVisible()};
+            (answer == ui::kIdYes ? m->btnYes : answer == ui::kIdNo ? m->btnNo : m->btnOk)->click();
+            if (then)
+                then();
+        });
+    }
+};
+
+TEST_F(InitShell, TheAssociationAsksWithTheComboTextAndStoresTheChoice) {
+    ASSERT_TRUE(test::writeFile(home.configHome() + "/Talmo/ZEK.conf", "[General]\nleft=10\ncompiler=1\nfext=0\n"));
+    settings::TfrmInit dialog(&owner, store);
+    dialog.cbxFext->setCurrentIndex(2);
+    answerNext(ui::kIdYes);
+    dialog.btnFext->click();
+
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].text, "ｿｰｽﾌｧｲﾙ .mml を「ZEK と ｴﾃﾞｨﾀｰ」と関連付けます。\nよろしいですか？");
+    EXPECT_EQ(boxes[0].title, "詳細設定");
+    EXPECT_TRUE(boxes[0].warningIcon);
+    EXPECT_TRUE(boxes[0].yesNo);
+    settings::Settings s;
+    store.load(s);
+    EXPECT_EQ(s.fext, 2);
+    const QString type = settings::ownMimeType(settings::associationKind(1));
+    EXPECT_TRUE(QFileInfo::exists(home.dataHome() + "/applications/" + platform::openEntryId(type)));
+}
+
+TEST_F(InitShell, AShortcutWithoutItsLibraryGivesTheErrorNotice) {
+    // This test program's folder holds no libzeririzu.so.
+    settings::TfrmInit dialog(&owner, store);
+    answerNext(ui::kIdYes, [this] { answerNext(ui::kIdOk); });
+    dialog.btnSend->click();
+    ASSERT_TRUE(test::waitFor([&] { return boxes.size() == 2; }, 5000));
+    EXPECT_EQ(boxes[0].text, "「送る」にZEKのｼｮｰﾄｶｯﾄを作成します。\nよろしいですか？");
+    EXPECT_EQ(boxes[1].text, "ZERIRIZU.DLLが見つかりません。");
+    EXPECT_EQ(boxes[1].title, "詳細設定");
+    EXPECT_TRUE(boxes[1].errorIcon);
+    EXPECT_FALSE(boxes[1].yesNo);
+
+    // The desktop button asks about its own place; No leaves everything.
+    answerNext(ui::kIdNo);
+    dialog.btnDesk->click();
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_EQ(boxes[2].text, "「ﾃﾞｽｸﾄｯﾌﾟ」にZEKのｼｮｰﾄｶｯﾄを作成します。\nよろしいですか？");
+    EXPECT_FALSE(QFileInfo::exists(home.home() + "/Desktop/ZEK.desktop"));
+}
+
+}  // namespace
