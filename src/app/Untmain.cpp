@@ -1,8 +1,11 @@
 #include "app/Untmain.h"
 
+#include "app/FileDrop.h"
 #include "app/MainWallpaper.h"
 #include "app/MainSettingsHost.h"
+#include "app/MinimiseHooks.h"
 #include "app/SeekBar.h"
+#include "app/TrayIcon.h"
 #include "app/WindowGeometry.h"
 #include "compile/CompilerTable.h"
 #include "compile/EditorHandoff.h"
@@ -20,6 +23,7 @@
 #include "settings/ShellShortcuts.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
+#include "ui/FunctionKeys.h"
 #include "ui/OutputMemo.h"
 #include "ui/ToolGlyphs.h"
 #include "ui/Untmsg.h"
@@ -28,15 +32,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -326,7 +327,7 @@ void TfrmMain::FormCreate() {
     shortcutSendTo = settings::SendToShortcutPath();
     shortcutDesktop = settings::DesktopShortcutPath();
     createTempDir();
-    setAcceptDrops(true);
+    fileDrop_ = new FileDrop(this, settings, *this);
 
     settingsReady_ = settings::SettingsStore(programFolder_).load(settings);
     apply(false, settings);
@@ -347,7 +348,8 @@ void TfrmMain::FormCreate() {
         edtFnameSmc->setText(compile::FolderPart(settings.lastfile0));
     RebuildRecentMenu();
 
-    mnuRestore->setEnabled(false);
+    tray_ = new TrayIcon(pumTray, *this, this);
+    minimiseHooks_ = new MinimiseHooks(this, mnuRestore, settings, *tray_, *this);
     addTrayIcon();
 
     if (settings.emin == 1 && block_.command() != 0)
@@ -581,19 +583,15 @@ void TfrmMain::apply(bool changesOnly, const settings::Settings& previous) {
 }
 
 void TfrmMain::ApplyFunctionKeys() {
-    static const char* const keyNames[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7",
-                                           "F8", "F9", "F10", "F11", "F12", "ESC"};
-    auto keyName = [](int value) { return QString::fromLatin1(keyNames[std::clamp(value, 1, 13) - 1]); };
-    mnuTag->setText(QStringLiteral("ｴﾃﾞｨﾀｰに返す(&E)"));
-    mnuSmc->setText(QStringLiteral("ｺﾝﾊﾟｲﾙ実行(&S)"));
-    mnuRun->setText(QStringLiteral("ﾌﾟﾚｲﾔｰ起動(&P)"));
-    mnuRet->setText(QStringLiteral("戻る(&R)"));
-    mnuTag->setShortcut(QKeySequence(QStringLiteral("F%1").arg(settings.menutag)));
-    mnuSmc->setShortcut(QKeySequence(QStringLiteral("F%1").arg(settings.menusmc)));
-    mnuRun->setShortcut(QKeySequence(QStringLiteral("F%1").arg(settings.menurunplayer)));
-    sbtTag->setToolTip(keyName(settings.menutag) + QStringLiteral(" : ") + QStringLiteral("ｴﾃﾞｨﾀｰに返す"));
-    sbtSmc->setToolTip(keyName(settings.menusmc) + QStringLiteral(" : ") + QStringLiteral("ｺﾝﾊﾟｲﾙ実行"));
-    sbtRun->setToolTip(keyName(settings.menurunplayer) + QStringLiteral(" : ") + QStringLiteral("ﾌﾟﾚｲﾔｰ起動"));
+    const ui::FunctionKeyTexts keys = ui::functionKeyTexts(settings);
+    mnuRet->setText(keys.ret.caption);
+    const std::tuple<QAction*, QToolButton*, const ui::CommandKey&> commands[] = {
+        {mnuTag, sbtTag, keys.tag}, {mnuSmc, sbtSmc, keys.smc}, {mnuRun, sbtRun, keys.run}};
+    for (const auto& [item, button, key] : commands) {
+        item->setText(key.caption);
+        item->setShortcut(key.shortcut);
+        button->setToolTip(key.hint);
+    }
 }
 
 void TfrmMain::RebuildRecentMenu() {
@@ -662,13 +660,9 @@ void TfrmMain::setTopmost(bool on) {
     platform::setKeepAbove(static_cast<platform::WindowId>(winId()), on);
 }
 
-void TfrmMain::addTrayIcon() {
-    // The tray icon is added here once the tray behaviours exist.
-}
+void TfrmMain::addTrayIcon() { tray_->add(windowIcon(), windowTitle()); }
 
-void TfrmMain::removeTrayIcon() {
-    // ... and removed here.
-}
+void TfrmMain::removeTrayIcon() { tray_->remove(); }
 
 void TfrmMain::requestClose() {
     // Boxes and dialogs first, so their loops end and the close goes through.
@@ -765,6 +759,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+    // The toolkit quits when the last visible window closes; a window that
+    // waits in the tray is not visible, so its close ends the program here.
+    if (isHidden())
+        QCoreApplication::quit();
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
@@ -789,23 +787,6 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
             mnuRetClick();
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TfrmMain::dropEvent(QDropEvent* event) {
-    if (settings.show == 1)
-        bringToFront();
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile()) {
-        SetSourceFile(urls.first().toLocalFile(), QString());
-        if (settings.auto_ == 1)
-            RunCompile();
-    }
-    event->acceptProposedAction();
 }
 
 }  // namespace zek::app

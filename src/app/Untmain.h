@@ -2,6 +2,7 @@
 // TfrmMain: ZEK's only permanent window and the owner of its run-time state.
 #include "app/SeekBar.h"
 #include "app/SharedHandoffBlock.h"
+#include "app/WindowHost.h"
 #include "compile/CompileJob.h"
 #include "compile/CompilerLibrary.h"
 #include "playback/Playback.h"
@@ -35,8 +36,11 @@ class SettingsCommands;
 
 namespace zek::app {
 
+class FileDrop;
 class MainWallpaper;
 class MainSettingsHost;
+class MinimiseHooks;
+class TrayIcon;
 
 inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支援ツール");
 
@@ -44,7 +48,10 @@ inline const QString kMainCaption = QStringLiteral("ZEK - MMLコンパイラ支�
 extern bool handoffGuard;     // an editor hand-off from the block is under way
 extern bool firstPaintDone;
 
-class TfrmMain final : public QWidget, public compile::CompileHost, public playback::PlaybackHost {
+class TfrmMain final : public QWidget,
+                       public compile::CompileHost,
+                       public playback::PlaybackHost,
+                       public WindowHost {
     Q_OBJECT
 public:
     TfrmMain(HandoffBlock& block, QString programFolder, QWidget* parent = nullptr);
@@ -172,7 +179,7 @@ public:
     void RebuildRecentMenu();
     void AddRecentFile(const QString& name);
     void forceForeground(platform::WindowId window);
-    void bringToFront();
+    void bringToFront() override;
     void setTopmost(bool on);
     void addTrayIcon();
     void removeTrayIcon();
@@ -210,6 +217,12 @@ public:
     void forceReturnWindowToFront() override;
     QByteArray outputLog() const override;
 
+    // --- WindowHost -----------------------------------------------------------
+    void setSourceFile(const QString& source) override { SetSourceFile(source, QString()); }
+    void runCompile() override { RunCompile(); }
+
+    TrayIcon* trayIcon() const { return tray_; }
+
     // --- playback::PlaybackHost ---------------------------------------------
     QString tempFolder() const override { return tempDir; }
     void setSeekBarEnabled(bool enabled) override;
@@ -223,8 +236,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     int menuBarHeight() const;
@@ -253,6 +264,9 @@ private:
     unsigned compileRequestsRun_ = 0;  // requests from the block carried out, nested ones included
     unsigned playRequestsRun_ = 0;
     QElapsedTimer keepAliveClock_;
+    TrayIcon* tray_ = nullptr;
+    MinimiseHooks* minimiseHooks_ = nullptr;
+    FileDrop* fileDrop_ = nullptr;
 };
 
 }  // namespace zek::app

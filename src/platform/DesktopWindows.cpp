@@ -51,8 +51,9 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return a;
 }
 
-// A client message to the root window, as pagers send them to the window manager.
-void sendToWindowManager(xcb_connection_t* c, WindowId window, xcb_atom_t type, std::array<uint32_t, 5> data) {
+// A client message to a root window, as pagers send them to the window manager.
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t root, WindowId window, xcb_atom_t type,
+                         std::array<uint32_t, 5> data) {
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
@@ -60,8 +61,19 @@ void sendToWindowManager(xcb_connection_t* c, WindowId window, xcb_atom_t type, 
     ev.type = type;
     for (size_t i = 0; i < data.size(); ++i)
         ev.data.data32[i] = data[i];
-    xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&ev));
+}
+
+// The root of the screen the window lives on, or XCB_NONE when the window is
+// gone (a stale id must not reach a request whose error Qt would report).
+xcb_window_t rootOfWindow(xcb_connection_t* c, WindowId window) {
+    xcb_get_geometry_reply_t* r = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    if (!r)
+        return XCB_NONE;
+    const xcb_window_t root = r->root;
+    std::free(r);
+    return root;
 }
 
 constexpr uint32_t kSourcePager = 2;
@@ -92,13 +104,15 @@ bool activateWindow(WindowId window) {
     xcb_connection_t* c = connection();
     if (!c || window == 0)
         return false;
+    const xcb_window_t root = rootOfWindow(c, window);
     const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
-    if (active == XCB_ATOM_NONE)
+    if (root == XCB_NONE || active == XCB_ATOM_NONE)
         return false;
-    sendToWindowManager(c, window, active, {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+    sendToWindowManager(c, root, window, active, {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
+    // The raise may still fail if the window goes in between; its error is
+    // collected here rather than reported by the toolkit.
     const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    xcb_flush(c);
+    std::free(xcb_request_check(c, xcb_configure_window_checked(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above)));
     return true;
 }
 
@@ -106,12 +120,13 @@ bool setKeepAbove(WindowId window, bool on) {
     xcb_connection_t* c = connection();
     if (!c || window == 0)
         return false;
+    const xcb_window_t root = rootOfWindow(c, window);
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const xcb_atom_t above = atom(c, "_NET_WM_STATE_ABOVE");
-    if (state == XCB_ATOM_NONE || above == XCB_ATOM_NONE)
+    if (root == XCB_NONE || state == XCB_ATOM_NONE || above == XCB_ATOM_NONE)
         return false;
     // _NET_WM_STATE_ADD (1) or _REMOVE (0) of the one property "above".
-    sendToWindowManager(c, window, state, {on ? 1u : 0u, above, 0, kSourcePager, 0});
+    sendToWindowManager(c, root, window, state, {on ? 1u : 0u, above, 0, kSourcePager, 0});
     xcb_flush(c);
     return true;
 }

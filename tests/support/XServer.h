@@ -54,7 +54,8 @@ private:
     void start(const Options& options);
     void fail(const QString& reason);
     pid_t spawn(const QStringList& argv, int keepFd = -1);
-    bool waitForWindowManager(int timeoutMs);
+    bool waitForWindowManager(int timeoutMs);  // false at once when it exits
+    bool windowManagerManages(int timeoutMs);
     bool waitForTray(int timeoutMs);
 
     QString display_;
