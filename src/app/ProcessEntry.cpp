@@ -74,8 +74,6 @@ int runGui(SharedBlockFile& file, HandoffBlock& block, const QString& notice) {
     // A global (D-Bus) menu bar is looked for at the first menu bar and costs
     // a noticeable part of the start-up; ZEK's menu lives in its window.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
-    // While the process is small and has one thread: the copy is cheap.
-    platform::startProcessKeeper();
     platform::FontConfigWarmup fonts;
     gQtHandler = qInstallMessageHandler(startupMessage);
     QApplication app(argc, argv);
@@ -173,6 +171,11 @@ int runProcess(int argc, char** argv) {
     // The window to return to is asked of the X server with no lock held, so
     // a slow or stuck server holds up this start alone: a second instance
     // looks at the block, lets go, asks, and then takes the block again.
+    // The compiler keeper is forked while the process is small and has one
+    // thread, so the copy is cheap, and before the block is opened, so no
+    // copy of it ever holds the block's lock (a ZEK killed at once would
+    // otherwise leave its lock held until the copy has closed it).
+    platform::startProcessKeeper();
     std::optional<platform::WindowId> foreground;
     for (;;) {
         auto file = openBlock(dir);

@@ -17,15 +17,19 @@ using namespace zek::test;
 
 namespace {
 
-// Processes running `program` (the test's own copy of zek).
+// Instances of `program` (the test's own copy of zek), its keeper left out.
 QList<pid_t> processesOf(const QString& program) {
     QList<pid_t> pids;
     const QString target = QFileInfo(program).canonicalFilePath();
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool number = false;
         const pid_t pid = entry.toInt(&number);
-        if (number && QFileInfo("/proc/" + entry + "/exe").symLinkTarget() == target)
-            pids << pid;
+        if (!number || QFileInfo("/proc/" + entry + "/exe").symLinkTarget() != target)
+            continue;
+        QFile comm("/proc/" + entry + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "zek-keeper")
+            continue;  // the compiler keeper, a forked copy of zek
+        pids << pid;
     }
     return pids;
 }
