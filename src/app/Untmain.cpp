@@ -451,6 +451,7 @@ void TfrmMain::sourceWatchTick() {
         return;
     settings.sourceStamp = *stamp;
     wallpaper().showMemo();
+    job_.SetSourceFileFromBoxes();  // a source typed into the box gets its own MIDI name
     RunCompile();
 }
 

@@ -66,9 +66,14 @@ void CompileJob::SetSourceFile(const QString& source, const QString& midi) {
 void CompileJob::SetSourceFileFromBoxes() {
     const QString source = host_.sourceText();
     const QString midi = host_.midiText();
-    const bool typedSource = source != shownSource_;
-    const bool midiFromEarlierSource = !derivedMidi_.isEmpty() && midi == derivedMidi_;
-    SetSourceFile(source, typedSource && midiFromEarlierSource ? QString() : midi);
+    const bool midiDerived = !derivedMidi_.isEmpty() && midi == derivedMidi_;
+    if (midiDerived && source != shownSource_) {
+        SetSourceFile(source, QString());  // typed over: its own name, not the earlier song's
+        return;
+    }
+    SetSourceFile(source, midi);
+    if (midiDerived)
+        derivedMidi_ = midi;  // still the derived name, so a source typed later gets its own
 }
 
 void CompileJob::notify(const QString& script) {

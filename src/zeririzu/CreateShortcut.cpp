@@ -27,7 +27,9 @@ std::string entryText(const char* target, const char* comment) {
                        "Version=1.0\n"
                        "Name=ZEK\n";
     text += "Comment=" + zek::platform::desktopStringValue(*comment ? comment : "MMLコンパイラ支援ツール") + "\n";
-    text += "Exec=" + zek::platform::desktopExecArgument(target) + " %F\n";
+    // One file a start: two files on one command line would be taken as a
+    // source and its MIDI name, and the second file deleted as old output.
+    text += "Exec=" + zek::platform::desktopExecArgument(target) + " %f\n";
     text += "Terminal=false\n"
             "Categories=AudioVideo;Audio;Midi;\n";
     return text;

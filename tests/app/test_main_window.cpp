@@ -278,6 +278,20 @@ TEST_F(MainWindowTest, SourceWatchCompilesOnASaveWithinTheSameSecond) {
     EXPECT_TRUE(QFile::exists(work + "/argv.rec"));
 }
 
+TEST_F(MainWindowTest, ASourceTypedIntoTheBoxIsWatchedIntoItsOwnMidiFile) {
+    normalRun("updt=1\n");
+    test::writeFile(work + "/saints.smc", "c");
+    test::writeFile(work + "/ode.smc", "c");
+    struct timespec t[2] = {{1700000000, 0}, {1700000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(work + "/saints.smc").constData(), t, 0);
+    auto w = window();
+    w->SetSourceFile(work + "/saints.smc", QString());
+    w->edtFnameSmc->setText(work + "/ode.smc");  // a newer stamp than saints.smc's
+    w->timTimerTimer();
+    EXPECT_EQ(w->edtFnameMid->text(), work + "/ode.mid");
+    EXPECT_TRUE(test::readFile(work + "/argv.rec").endsWith((work + "/ode.mid").toUtf8() + '\0'));
+}
+
 TEST_F(MainWindowTest, ASourceThatAppearsLaterGetsItsStampWithoutACompile) {
     normalRun("updt=1\n");
     auto w = window();

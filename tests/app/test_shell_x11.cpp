@@ -51,7 +51,7 @@ TEST(ShellX11, TheDialogMakesTheLauncherAndTheAssociationThatOpenSourcesInZek) {
     pressAndConfirm(x, "alt+d", dialog);
     const QString launcher = home.home() + "/Desktop/ZEK.desktop";
     ASSERT_TRUE(waitForFile(launcher, 10000));
-    EXPECT_TRUE(readFile(launcher).contains("\nExec=" + QFile::encodeName(zek) + " %F\n"));
+    EXPECT_TRUE(readFile(launcher).contains("\nExec=" + QFile::encodeName(zek) + " %f\n"));
 
     pressAndConfirm(x, "alt+e", dialog);  // association with "ZEK", the stored choice
     const QString type = settings::ownMimeType(settings::associationKind(0));

@@ -175,7 +175,7 @@ TEST_F(WindowBehaviours, FunctionKeysComeFromTheSettingsAndRunTheirCommands) {
     w->SetSourceFile(work + "/k.smc", QString());
     w->show();
     QApplication::setActiveWindow(w.get());
-    ASSERT_TRUE(test::waitFor([&] { return QApplication::activeWindow() == w.get(); }, 3000));
+    ASSERT_TRUE(test::waitFor([&] { return QApplication::activeWindow() == w.get(); }, 20000));
     QTest::keyClick(w.get(), Qt::Key_F11);
     QApplication::processEvents();
     EXPECT_FALSE(compiled()) << "F11 is no longer the compile key";

@@ -150,6 +150,11 @@ TEST_F(CompileJobTest, ASourceTypedIntoTheBoxGetsItsOwnMidiNameAndATypedMidiName
     job.SetSourceFileFromBoxes();
     EXPECT_EQ(host.midi, home.path("ode-to-joy.mid"));
 
+    job.SetSourceFileFromBoxes();
+    host.source = home.path("saints.mml");  // typed back after a compile of ode-to-joy
+    job.SetSourceFileFromBoxes();
+    EXPECT_EQ(host.midi, home.path("saints.mid")) << "the name stays derived through a compile";
+
     host.midi = "/typed/out.mid";
     job.SetSourceFileFromBoxes();
     EXPECT_EQ(host.midi, "/typed/out.mid") << "a MIDI name the user typed";

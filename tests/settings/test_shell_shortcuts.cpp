@@ -59,7 +59,7 @@ TEST_F(ShortcutTest, CreateDeleteCreateAgainDecidesFromTheDiskEachTime) {
         EXPECT_TRUE(QFileInfo(path).isExecutable());
         const QString entry = QString::fromUtf8(readFile(path));
         EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
-        EXPECT_TRUE(entry.contains("\nExec=" + program + " %F\n")) << entry.toStdString();
+        EXPECT_TRUE(entry.contains("\nExec=" + program + " %f\n")) << entry.toStdString();
 
         press(p.place, {true});
         EXPECT_FALSE(QFileInfo::exists(path));

@@ -71,7 +71,7 @@ QString fixture(const QString& name);   // path inside tests/fixtures
 template <class F>
 bool waitFor(F condition, int timeoutMs);
 // Waits until the file exists.
-bool waitForFile(const QString& path, int timeoutMs = 5000);
+bool waitForFile(const QString& path, int timeoutMs = 20000);
 
 }  // namespace zek::test
 

@@ -47,11 +47,11 @@ public:
                const QStringList& args = {}, const QString& workDir = QString());
     ~RunningZek();
     // True once the instance holds its block (it then reads hand-offs).
-    bool waitReady(int timeoutMs = 10000);
+    bool waitReady(int timeoutMs = 30000);
     qint64 pid() const;
     void signal(int sig);
     // Exit code, or -1 when it did not end in time (it is then killed).
-    int waitExit(int timeoutMs = 10000);
+    int waitExit(int timeoutMs = 30000);
     QProcess& process() { return *process_; }
 
 private:
