@@ -225,9 +225,10 @@ TEST_F(SettingsTest, HandEditedTextsWithCommasComeBackExactly) {
 }
 
 TEST_F(SettingsTest, DamagedStoreGivesDefaultsAndIsKeptAside) {
+    static const char kBinary[] = "\x7f\x45\x4c\x46\x02\x01\x01\x00\x00 left=5\n\x9f";
     const QByteArray damaged[] = {
         QByteArray("\x01\x02[General\nleft=5\n\xff\xfe=3\n[x\n"),       // cannot be parsed
-        QByteArray("\x7f\x45\x4c\x46\x02\x01\x01\x00\x00 left=5\n\x9f", 20),  // binary garbage
+        QByteArray::fromRawData(kBinary, sizeof kBinary - 1),           // binary garbage
         QByteArray("[General]\nleft=5\nwallpaper=\x82\xa0.bmp\n"),     // not UTF-8
     };
     for (const QByteArray& bytes : damaged) {
