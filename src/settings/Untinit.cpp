@@ -5,6 +5,7 @@
 #include "platform/ShortcutLibrary.h"
 #include "settings/FileAssociation.h"
 #include "settings/ShellShortcuts.h"
+#include "ui/EditBoxes.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Placement.h"
@@ -68,6 +69,7 @@ QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int width, cons
     auto* e = named(new QLineEdit(parent), name);
     e->setGeometry(x, y, width, kEditHeight);
     e->setToolTip(hint);
+    ui::liftLengthLimit(e);  // OK stores the texts unchanged, however long
     return e;
 }
 
