@@ -21,16 +21,9 @@ bool MainSettingsHost::loadWallpaper() { return main_.wallpaper().LoadWallpaper(
 void MainSettingsHost::layoutWallpaper(bool centre, bool stretch) { main_.wallpaper().setLayout(centre, stretch); }
 
 void MainSettingsHost::applyFunctionKeys() { main_.ApplyFunctionKeys(); }
-// A cue file that cannot be opened is reported, and apply goes on: a broken
-// sound file must not keep the other cue, the compiler menu or the library
-// staging from being applied.
-void MainSettingsHost::prepareWave(int which, const QString& path) {
-    try {
-        main_.PrepareWave(which, path);
-    } catch (const playback::DeviceError& e) {
-        showError(QString::fromLocal8Bit(e.what()));
-    }
-}
+// A cue file that cannot be opened throws on: it ends apply at this step, and
+// apply's caller shows it.
+void MainSettingsHost::prepareWave(int which, const QString& path) { main_.PrepareWave(which, path); }
 
 void MainSettingsHost::checkCompilerMenu(int kind) {
     for (size_t i = 0; i < main_.mnuCompilers.size(); ++i)

@@ -21,6 +21,7 @@
 #include "settings/SettingsCommands.h"
 #include "settings/SettingsStore.h"
 #include "settings/ShellShortcuts.h"
+#include "ui/EditBoxes.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/FunctionKeys.h"
@@ -43,8 +44,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
-
-#include <limits>
 
 namespace zek::app {
 
@@ -92,7 +91,7 @@ QLineEdit* editBox(QWidget* parent, const char* name, const QString& hint, int w
     e->setObjectName(QString::fromLatin1(name));
     e->setToolTip(hint);
     e->resize(width, 22);
-    e->setMaxLength(std::numeric_limits<int>::max());  // texts reach the compiler whole, never cut at 32767
+    ui::liftLengthLimit(e);  // texts reach the compiler whole
     return e;
 }
 

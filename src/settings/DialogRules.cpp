@@ -1,19 +1,11 @@
 #include "settings/DialogRules.h"
 
+#include "settings/AsciiCase.h"
+
 namespace zek::settings {
 namespace {
 
 const QString kMediaPlayerParameters = QStringLiteral("/play /close");
-
-// Lower case for ASCII letters only: the option words are ASCII, and no other
-// character can turn into one of them.
-QString asciiLower(const QString& text) {
-    QString out = text;
-    for (QChar& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = QChar(c.unicode() + ('a' - 'A'));
-    return out;
-}
 
 bool isMediaPlayer(const QString& path) {
     const QString name = path.mid(path.lastIndexOf('/') + 1);
@@ -37,7 +29,7 @@ QStringList optionWords(OptionGroup group) {
 }
 
 QList<bool> wordsInText(OptionGroup group, const QString& text) {
-    const QString lower = asciiLower(text);
+    const QString lower = asciiLower(text);  // the words are ASCII: no other letter can become one
     QList<bool> found;
     for (const QString& word : optionWords(group))
         found << lower.contains(word);

@@ -1,5 +1,7 @@
 #include "settings/RecentFiles.h"
 
+#include "settings/AsciiCase.h"
+
 namespace zek::settings {
 
 void MoveRecentFileToFront(Settings& s, int k) {
@@ -12,10 +14,10 @@ void MoveRecentFileToFront(Settings& s, int k) {
 }
 
 void AddRecentFile(Settings& s, const QString& name) {
-    const QString key = name.toUpper();
+    const QString key = asciiLower(name);
     int k = kRecentFiles - 1;
     for (int i = 0; i < kRecentFiles; ++i) {
-        if (s.lastfile(i).toUpper() == key) {
+        if (asciiLower(s.lastfile(i)) == key) {
             k = i;
             break;
         }

@@ -1,6 +1,8 @@
 #pragma once
 // The ten most recently compiled sources, lastfile0 the newest. Entries
-// compare without regard to letter case.
+// compare without regard to the case of ASCII letters; other letters
+// (full-width, Greek, Cyrillic) keep their case, so "Ａ.mml" and "ａ.mml" are
+// two entries.
 #include "settings/Settings.h"
 
 namespace zek::settings {

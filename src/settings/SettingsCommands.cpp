@@ -46,7 +46,7 @@ void SettingsCommands::apply(bool changesOnly, const Settings& previous) {
     try {
         ApplySettings(settings_, changesOnly, previous, host_);
     } catch (const std::exception& e) {
-        host_.showError(QString::fromUtf8(e.what()));
+        host_.showError(QString::fromLocal8Bit(e.what()));
     }
 }
 

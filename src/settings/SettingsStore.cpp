@@ -22,10 +22,10 @@ const QString kOldOption = QStringLiteral("option");
 
 // The text after "name=" on the value's line in the store's general
 // section, as the user wrote it (surrounding blanks trimmed).
-std::optional<QString> rawValue(const QByteArray& fileText, const QString& name) {
+std::optional<QByteArray> rawValue(const QByteArray& fileText, const QString& name) {
     const QByteArray key = name.toUtf8();
     bool general = true;  // keys before any section are general ones too
-    std::optional<QString> found;
+    std::optional<QByteArray> found;
     for (const QByteArray& rawLine : fileText.split('\n')) {
         const QByteArray line = rawLine.trimmed();
         if (line.startsWith('[')) {
@@ -34,27 +34,87 @@ std::optional<QString> rawValue(const QByteArray& fileText, const QString& name)
         }
         const int equals = line.indexOf('=');
         if (general && equals > 0 && line.left(equals).trimmed() == key)
-            found = QString::fromUtf8(line.mid(equals + 1).trimmed());
+            found = line.mid(equals + 1).trimmed();
     }
     return found;
 }
 
-// A stored text. A hand-edited value with commas comes back from the INI
-// reader as a list, its items trimmed; it is read again from the file as
-// written, so the text stays exactly what the user wrote.
-std::optional<QString> storedText(const QSettings& store, const QByteArray& fileText, const QString& name) {
-    if (!store.contains(name))
-        return std::nullopt;
-    const QVariant v = store.value(name);
-    if (v.typeId() == QMetaType::QStringList) {
-        const std::optional<QString> raw = rawValue(fileText, name);
-        if (raw && !raw->contains('"') && !raw->contains('\\'))
-            return *raw;
-        return v.toStringList().join(',');
+bool isHexDigit(char16_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The letter of a character's named escape ("\\t"), or 0.
+char16_t namedEscape(char16_t c) {
+    switch (c) {
+    case '\a': return 'a';
+    case '\b': return 'b';
+    case '\f': return 'f';
+    case '\n': return 'n';
+    case '\r': return 'r';
+    case '\t': return 't';
+    case '\v': return 'v';
+    case '"': return '"';
+    case '\\': return '\\';
+    default: return 0;
     }
-    if (!v.canConvert<QString>())
-        return QString();
-    return v.toString();
+}
+
+// What QSettings' INI writer puts after "name=" for a text: a leading "@"
+// doubled (a NUL makes it "@String(...)"), quotes, backslashes and control
+// characters escaped, and the whole in quotes when it holds , ; = or starts
+// or ends with a blank.
+QByteArray iniWritten(const QString& text) {
+    QString s = text;
+    if (s.contains(QChar(0)))
+        s = QStringLiteral("@String(") + s + ')';
+    else if (s.startsWith('@'))
+        s.prepend('@');
+    QString out;
+    bool quoted = false;
+    bool hexAfter = false;  // a hex digit after a \x or \0 escape is escaped too
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        if (u == ';' || u == ',' || u == '=')
+            quoted = true;
+        if (hexAfter && isHexDigit(u)) {
+            out += QStringLiteral("\\x") + QString::number(u, 16);
+            continue;
+        }
+        hexAfter = false;
+        if (const char16_t letter = namedEscape(u)) {
+            out += '\\';
+            out += QChar(letter);
+        } else if (u <= 0x1F) {
+            out += u == 0 ? QStringLiteral("\\0") : QStringLiteral("\\x") + QString::number(u, 16);
+            hexAfter = true;
+        } else {
+            out += c;
+        }
+    }
+    if (quoted || out.startsWith(' ') || out.endsWith(' '))
+        out = '"' + out + '"';
+    return out.toUtf8();
+}
+
+// A stored text, exactly as written. The INI reader's value is taken when the
+// line is just what QSettings writes for it, so every text ZEK saved comes
+// back as saved. A hand-edited line it would not have written (quotes or
+// backslashes of the user's own, commas the reader splits into a list, a ";"
+// it takes for a comment) is taken as it stands. So is a line the reader
+// joined to the one before, which ended in a backslash.
+std::optional<QString> storedText(const QSettings& store, const QByteArray& fileText, const QString& name) {
+    const std::optional<QByteArray> raw = rawValue(fileText, name);
+    if (!store.contains(name))
+        return raw ? std::optional<QString>(QString::fromUtf8(*raw)) : std::nullopt;
+    const QVariant v = store.value(name);
+    QString read;
+    if (v.typeId() == QMetaType::QStringList)
+        read = v.toStringList().join(',');
+    else if (v.canConvert<QString>())
+        read = v.toString();
+    if (raw && *raw != iniWritten(read))
+        return QString::fromUtf8(*raw);
+    return read;
 }
 
 // A store ZEK can read without loss is UTF-8 text. Control bytes (binary
@@ -81,11 +141,17 @@ void keepAside(const QString& file) {
 }
 
 // A stored integer: nullopt when absent, the default when it is not a
-// 32-bit number (text where a number belongs).
-std::optional<int> storedInteger(const QSettings& store, const QString& name, int fallback) {
-    if (!store.contains(name))
+// 32-bit number (text where a number belongs). A line the reader joined to
+// the one before (which ended in a backslash) is read as it stands.
+std::optional<int> storedInteger(const QSettings& store, const QByteArray& fileText, const QString& name,
+                                 int fallback) {
+    QVariant v;
+    if (store.contains(name))
+        v = store.value(name);
+    else if (const std::optional<QByteArray> raw = rawValue(fileText, name))
+        v = QString::fromUtf8(*raw);
+    else
         return std::nullopt;
-    const QVariant v = store.value(name);
     bool ok = false;
     int n = 0;
     if (v.typeId() == QMetaType::Int) {
@@ -190,7 +256,7 @@ bool SettingsStore::load(Settings& s) const {
         return false;
 
     const Settings defaults;
-    const bool found = store.contains(QStringLiteral("left"));
+    const bool found = storedInteger(store, fileText, QStringLiteral("left"), 0).has_value();
     if (auto old = storedText(store, fileText, kOldOption))
         s.option0 = *old;
     for (const SettingsField& f : settingsFields()) {
@@ -202,7 +268,7 @@ bool SettingsStore::load(Settings& s) const {
                 s.*f.text = *v;
             continue;
         }
-        auto v = storedInteger(store, name, defaults.*f.integer);
+        auto v = storedInteger(store, fileText, name, defaults.*f.integer);
         if (!v)
             continue;
         int value = *v;

@@ -5,6 +5,7 @@
 #include "platform/ShortcutLibrary.h"
 #include "settings/FileAssociation.h"
 #include "settings/ShellShortcuts.h"
+#include "ui/EditBoxes.h"
 #include "ui/FileDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/Placement.h"
@@ -18,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 
 #include <functional>
@@ -68,6 +71,7 @@ QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int width, cons
     auto* e = named(new QLineEdit(parent), name);
     e->setGeometry(x, y, width, kEditHeight);
     e->setToolTip(hint);
+    ui::liftLengthLimit(e);  // OK stores the texts unchanged, however long
     return e;
 }
 
@@ -114,6 +118,25 @@ void enableBoxes(std::initializer_list<QWidget*> widgets, std::initializer_list<
     }
 }
 
+// The layout puts a group's rows for a title as tall as its text, sitting on
+// the frame line. A style that draws a taller title above the line (Fusion)
+// would put the line across the first row: the group's contents move down by
+// the difference.
+void fitContentsUnderTitle(QGroupBox* group) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.textAlignment = group->alignment();
+    option.lineWidth = 1;
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+    const int shift = title.height() - group->fontMetrics().height();
+    if (shift <= 0)
+        return;
+    for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->move(child->x(), child->y() + shift);
+}
+
 }  // namespace
 
 TfrmInit::TfrmInit(QWidget* mainWindow, SettingsStore store)
@@ -136,6 +159,8 @@ TfrmInit::TfrmInit(QWidget* mainWindow, SettingsStore store)
     buildWallpaperTab();
     buildOptionTab();
     buildFunctionTab();
+    for (QGroupBox* group : pctInit->findChildren<QGroupBox*>())
+        fitContentsUnderTitle(group);
     pctInit->setCurrentIndex(0);
 
     btnOk = named(new QPushButton(QStringLiteral("OK"), this), "btnOk");

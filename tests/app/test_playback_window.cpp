@@ -134,23 +134,31 @@ TEST_F(PlaybackWindowTest, PlayerMessagesShowOnceAndNeverOverAnotherBox) {
     EXPECT_EQ(boxes, 1);
 }
 
-TEST_F(PlaybackWindowTest, ACueFileThatCannotBeOpenedIsReportedAndTheRestIsApplied) {
+TEST_F(PlaybackWindowTest, ACueFileThatCannotBeOpenedIsReportedAndEndsApply) {
     ensureDialogFonts();
     writeFile(path("bad.wav"), "not a wave");
-    QString shown;
+    writeFile(path("libdsakura.so"), "a library to stage");
+    QString shown, title;
     whenModalShows([] { return ui::frmMsg(); }, [&](QWidget*) {
         shown = ui::frmMsg()->lblMsg->text();
+        title = ui::frmMsg()->windowTitle();
         ui::frmMsg()->btnOk->click();
     });
-    auto w = window("wave=1\ncompiler=2\nwavenormal=" + QFile::encodeName(path("bad.wav")) + "\nwaveerror=" +
+    auto w = window("wave=1\ncompiler=3\nexecdsakura=" + QFile::encodeName(path("libdsakura.so")) +
+                    "\nwavenormal=" + QFile::encodeName(path("bad.wav")) + "\nwaveerror=" +
                     QFile::encodeName(writeSine(path("ok.wav"), 200)) + "\n");
     EXPECT_TRUE(shown.startsWith(path("bad.wav") + ": ")) << shown.toStdString();
+    EXPECT_EQ(title, w->windowTitle());
+    // Apply ended at the failing cue: neither the other cue, nor the compiler
+    // menu's mark, nor the library staging ran.
     EXPECT_FALSE(w->player().cue(0).isOpen());
-    EXPECT_TRUE(w->player().cue(1).isOpen());
-    EXPECT_TRUE(w->mnuCompilers[2]->isChecked());
-    w->PlayWave(0);  // the closed cue stays quiet, the open one sounds
+    EXPECT_FALSE(w->player().cue(1).isOpen());
+    for (QAction* item : w->mnuCompilers)
+        EXPECT_FALSE(item->isChecked()) << item->text().toStdString();
+    EXPECT_FALSE(QFile::exists(home.programDir() + "/libdsakura.so"));
+    w->PlayWave(0);  // cues that are not open stay quiet
     w->PlayWave(1);
-    EXPECT_TRUE(w->player().cue(1).isPlaying());
+    EXPECT_FALSE(w->player().cue(1).isPlaying());
 }
 
 }  // namespace

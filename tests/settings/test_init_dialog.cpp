@@ -205,6 +205,15 @@ TEST_F(InitDialog, OkWithoutChangesRewritesTheSameValuesButTheNormalisedOnes) {
     EXPECT_EQ(after.size(), 63u) << "every value is written";
 }
 
+TEST_F(InitDialog, OkKeepsTextsLongerThanALineEditsDefaultLimit) {
+    const QString option = "-x " + QString(100000, 'o');  // past QLineEdit's default of 32,767
+    writeStore("compiler=2\noption2=" + option.toUtf8() + "\n");
+    auto d = open();
+    EXPECT_EQ(d->edtOption->text().size(), option.size());
+    d->btnOkClick();
+    EXPECT_EQ(loaded().option2, option);
+}
+
 TEST_F(InitDialog, OptionTextAndBoxesFollowEachOther) {
     writeStore("compiler=0\noption0=-PS\n");
     auto d = open();

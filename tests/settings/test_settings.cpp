@@ -211,16 +211,43 @@ TEST_F(SettingsTest, SaveWritesEveryValueAndRoundTrips) {
     EXPECT_EQ(back.sourceStamp, 77) << "run-time fields survive a reload";
 }
 
-TEST_F(SettingsTest, HandEditedTextsWithCommasComeBackExactly) {
-    const QStringList texts = {"/p/a,b.bmp", "/p/a, b.bmp", "/p/a ,b", "a,,b", "a,", "-x \"quoted, with comma\""};
+TEST_F(SettingsTest, HandEditedTextsComeBackExactly) {
+    // Each line is followed by another value, which must be read too.
+    const QStringList texts = {
+        "/p/a,b.bmp", "/p/a, b.bmp", "/p/a ,b", "a,,b", "a,",        // commas the reader splits
+        "-x \"a b\"", "\"a b\"", "-x \"quoted, with comma\"",         // quotes of the user's own
+        "\"a b\", -y  c", "C:\\dir\\file.bmp", "\\x41 \\n",          // backslashes the reader unescapes
+        "C:\\dir\\",                                                  // one the reader takes for a line break
+        "x ;not a comment", "曲 \"名\"",
+    };
     for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
-        writeZek("[General]\nleft=1\nwallpaper=" + text.toUtf8() + "\n");
+        writeZek("[General]\nleft=1\nwallpaper=" + text.toUtf8() + "\ntop=5\nwavenormal=/w/n.wav\n");
         Settings s = loaded();
-        const QString expected = text.startsWith("-x") ? "-x quoted, with comma" : text;  // INI quotes group
-        EXPECT_EQ(s.wallpaper, expected);
+        EXPECT_EQ(s.wallpaper, text);
+        EXPECT_EQ(s.top, 5);
+        EXPECT_EQ(s.wavenormal, "/w/n.wav");
         store.save(s);
-        EXPECT_EQ(loaded().wallpaper, expected) << "after a save";
+        EXPECT_EQ(loaded().wallpaper, text) << "after a save";
+    }
+    // A line just as ZEK writes it is read as ZEK wrote it.
+    writeZek("[General]\nleft=1\nwallpaper=say \\\"hi\\\"\nwavenormal=\"a,b\"\n");
+    EXPECT_EQ(loaded().wallpaper, "say \"hi\"");
+    EXPECT_EQ(loaded().wavenormal, "a,b");
+}
+
+TEST_F(SettingsTest, TextsZekWroteComeBackAsSaved) {
+    const QStringList texts = {
+        "-x \"a b\"", "C:\\dir\\", "\\x41", "a\tb", " lead", "trail ", "a,b", "a;b", "k=v", "\"q\"",
+        "@at", "@@x", "@Variant(x)", QString("a") + QChar(1) + "bc", QString("a") + QChar(0) + "1",
+        "曲, 名", "😀", "",
+    };
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        Settings s;
+        s.wallpaper = text;
+        store.save(s);
+        EXPECT_EQ(loaded().wallpaper, text);
     }
 }
 
