@@ -5,7 +5,6 @@
 #include "platform/ShellWords.h"
 #include "platform/TextCodec.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -119,7 +118,7 @@ private:
 };
 
 bool limitPassed(const CompilerRun& run) {
-    return QDateTime::currentSecsSinceEpoch() - run.startTime >= run.timerExit;
+    return Clock::now() - run.startTime >= std::chrono::seconds(run.timerExit);
 }
 
 std::optional<CompileOutcome> runChildProcess(const CompilerRun& run, RunnerHost& host) {

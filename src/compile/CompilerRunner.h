@@ -40,7 +40,9 @@ struct CompilerRun {
     QString source, midi, option;  // texts of edtFnameSmc, edtFnameMid, edtOption
     QString smcInclude;      // setting smcinclude
     int timerExit = 15;      // setting timerexit, seconds
-    qint64 startTime = 0;    // QDateTime::currentSecsSinceEpoch() when RunCompile started
+    // When RunCompile started. The limit has passed once timerExit seconds
+    // have gone by since, on a clock that a change of the time of day leaves alone.
+    std::chrono::steady_clock::time_point startTime;
     QString programFolder;   // ZEK's program folder (the library path returns the cwd here)
 };
 

@@ -223,8 +223,10 @@ TEST_F(RunnerTest, StopsACompilerPastItsLimitWithEverythingItStarted) {
         ASSERT_TRUE(outcome.has_value());
         EXPECT_TRUE(outcome->timedOut);
         EXPECT_EQ(host_.lines, c.lines);
-        EXPECT_GE(end - begin, milliseconds(900));
-        EXPECT_LT(end - begin, std::chrono::seconds(limit + 1));
+        // Not before the limit; and the fault this guards against ran on for
+        // seconds past it, or never ended.
+        EXPECT_GE(end - r.startTime, std::chrono::seconds(limit));
+        EXPECT_LT(end - begin, std::chrono::seconds(limit + 4));
         test::expectKeptAlive(host_, begin, end);
         expectCaptionsOfOneRun();
         // Everything the compiler started is gone by the time the run returns.
@@ -258,7 +260,7 @@ TEST_F(RunnerTest, StopsAFloodingCompilerOnTimeHoweverSlowlyLinesAreTaken) {
     const auto end = Clock::now();
     ASSERT_TRUE(outcome.has_value());
     EXPECT_TRUE(outcome->timedOut);
-    EXPECT_LT(end - begin, std::chrono::seconds(3)) << "the limit is looked at while lines keep coming";
+    EXPECT_LT(end - begin, std::chrono::seconds(2 + 4)) << "the limit is looked at while lines keep coming";
     EXPECT_GT(host.count, 1000);
     EXPECT_TRUE(noChildrenLeft());
 }
@@ -271,7 +273,7 @@ TEST_F(RunnerTest, ZeroLimitTimesOutWithoutAnyLine) {
     ASSERT_TRUE(outcome.has_value());
     EXPECT_TRUE(outcome->timedOut);
     EXPECT_TRUE(host_.lines.isEmpty());
-    EXPECT_LT(Clock::now() - begin, milliseconds(800));
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(4));
     EXPECT_TRUE(noChildrenLeft());
 }
 
