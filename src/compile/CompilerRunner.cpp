@@ -159,11 +159,11 @@ std::optional<CompileOutcome> runChildProcess(const CompilerRun& run, RunnerHost
     }
     pump.finish();
 
-    // A compiler past its limit is stopped, so that it cannot write the MIDI
-    // file later or pile up with the next compile.
-    if (outcome.timedOut)
-        child.terminateGroup(kTerminateGrace, [&pump] { pump.keepAliveNow(true); });
-    child.reap();
+    // Whatever is left is stopped: a compiler past its limit, so that it
+    // cannot write the MIDI file later or pile up with the next compile, and
+    // what a compiler that ended left behind, so that nothing it started
+    // outlives its run.
+    child.stopAll(kTerminateGrace, [&pump] { pump.keepAliveNow(true); });
     host.setCaption(savedCaption);
     return outcome;
 }

@@ -57,7 +57,8 @@ inline const QString kLibraryLoadFailedMessage = QStringLiteral("ｺﾝﾊﾟｲ
 inline const QString kRunningSuffix = QStringLiteral(" - ｺﾝﾊﾟｲﾙ中");
 inline const QString kDrainingSuffix = QStringLiteral(" - 後処理中");
 
-// After a time-out the compiler's group gets SIGTERM, and SIGKILL this much later.
+// At the end of a run, what is left of the compiler and everything it started
+// gets SIGTERM, and SIGKILL this much later.
 inline constexpr std::chrono::milliseconds kTerminateGrace{300};
 
 // argv after the program: the option text split into words as a shell splits

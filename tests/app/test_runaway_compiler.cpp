@@ -137,6 +137,16 @@ TEST(RunawayCompiler, WhatItDetachedGoesWithItAtTheTimeOut) {
     EXPECT_EQ(running.waitExit(), 0);
 }
 
+TEST(RunawayCompiler, WhatItDetachedGoesWithItWhenItEndsByItself) {
+    Scene s;
+    RunningZek& running = s.start("detach", 600);
+    EXPECT_EQ(runZek(s.zek, {s.song}, s.work).exitCode, 1);
+    ASSERT_TRUE(waitFor([&] { return s.recordedPid("helper.pid") > 0; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return processGone(s.recordedPid("helper.pid")); }, 5000));
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.waitExit(), 0);
+}
+
 TEST(RunawayCompiler, TheCompilerAndItsHelpersDieWithZek) {
     Scene s;
     RunningZek& running = s.start("setsid", 600);

@@ -239,6 +239,23 @@ TEST_F(RunnerTest, StopsACompilerPastItsLimitWithEverythingItStarted) {
     }
 }
 
+TEST_F(RunnerTest, WhatACompilerThatEndedLeftRunningIsStopped) {
+    QFile::remove(work_ + "/helper.pid");
+    auto r = test::makeRun(0, compiler_);
+    r.option = "detach";  // a setsid helper, not holding the output; exit 0
+    const auto begin = Clock::now();
+    const auto outcome = run(r);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_FALSE(outcome->timedOut);
+    EXPECT_EQ(outcome->exitCode, 0);
+    EXPECT_EQ(host_.lines, QStringList{"done"});
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(10)) << "no waiting for the limit";
+    const qint64 helper = recordedPid("helper.pid");
+    ASSERT_GT(helper, 0);
+    EXPECT_TRUE(test::processGone(helper)) << helper;
+    EXPECT_TRUE(noChildrenLeft());
+}
+
 // A host that takes its time over every line, as a memo under load may.
 class SlowHost : public test::RecordingHost {
 public:
