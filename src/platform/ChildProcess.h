@@ -16,6 +16,10 @@
 
 namespace zek::platform {
 
+// The longest line of a program's output that ZEK keeps, in UTF-8 bytes: the
+// runner cuts a longer line where it reads it, and the memo one it is given.
+inline constexpr qsizetype kMaxOutputLineBytes = qsizetype(16) << 20;
+
 struct SpawnFailure {
     enum class Stage {
         Pipe,   // a pipe could not be made
