@@ -6,7 +6,6 @@
 #include "platform/FileOps.h"
 #include "platform/FileStamp.h"
 
-#include <QDateTime>
 #include <QThread>
 
 namespace zek::compile {
@@ -84,7 +83,7 @@ void CompileJob::notify(const QString& script) {
 void CompileJob::RunCompile() {
     if (!host_.settingsReady())
         return;
-    const qint64 startTime = QDateTime::currentSecsSinceEpoch();
+    const auto startTime = std::chrono::steady_clock::now();
     host_.restartIdleTimer();
     if (settings_.rsiz == 1)
         host_.restoreApplication();

@@ -5,7 +5,6 @@
 #include "platform/ShellWords.h"
 #include "platform/TextCodec.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,7 +45,7 @@ public:
     }
 
     void finish() {
-        splitter_.finish([this](const char* p, qsizetype n) { deliver(p, n); });
+        splitter_.finish([this](const char* p, qsizetype n, bool cut) { deliver(p, n, cut); });
         keepAliveNow(true);
     }
 
@@ -68,22 +67,23 @@ private:
                 break;
             chunkEnd_ = chunk_.data() + r.size;
             chunkAscii_ = isAscii(chunk_.data(), r.size);
-            splitter_.feed(chunk_.data(), r.size, [this](const char* p, qsizetype n) { deliver(p, n); });
+            splitter_.feed(chunk_.data(), r.size, [this](const char* p, qsizetype n, bool cut) { deliver(p, n, cut); });
             chunkAscii_ = false;
             total += r.size;
         }
         return total;
     }
 
-    void deliver(const char* p, qsizetype n) {
+    void deliver(const char* p, qsizetype n, bool cut) {
         // Most compiler output is plain ASCII: no UTF-8/CP932 decision needed.
         const bool inAsciiChunk = chunkAscii_ && p >= chunk_.data() && p + n <= chunkEnd_;
-        if (inAsciiChunk || isAscii(p, n)) {
-            // Reuses the line's storage unless the host kept a copy of it.
-            line_ = QLatin1String(p, n);
-            host_.appendOutputLine(line_);
-        } else
-            host_.appendOutputLine(platform::decodeOutputLine(QByteArray::fromRawData(p, n)));
+        if (inAsciiChunk || isAscii(p, n))
+            line_ = QLatin1String(p, n);  // reuses the line's storage unless the host kept a copy of it
+        else
+            line_ = platform::decodeOutputLine(QByteArray::fromRawData(p, n));
+        if (cut)
+            line_.append(u'…');
+        host_.appendOutputLine(line_);
         // A host that is slow to take lines still gets its keepAlive in a long burst.
         if (++linesSinceClockLook_ >= kLinesPerClockLook) {
             linesSinceClockLook_ = 0;
@@ -119,7 +119,7 @@ private:
 };
 
 bool limitPassed(const CompilerRun& run) {
-    return QDateTime::currentSecsSinceEpoch() - run.startTime >= run.timerExit;
+    return Clock::now() - run.startTime >= std::chrono::seconds(run.timerExit);
 }
 
 std::optional<CompileOutcome> runChildProcess(const CompilerRun& run, RunnerHost& host) {
@@ -160,11 +160,11 @@ std::optional<CompileOutcome> runChildProcess(const CompilerRun& run, RunnerHost
     }
     pump.finish();
 
-    // A compiler past its limit is stopped, so that it cannot write the MIDI
-    // file later or pile up with the next compile.
-    if (outcome.timedOut)
-        child.terminateGroup(kTerminateGrace, [&pump] { pump.keepAliveNow(true); });
-    child.reap();
+    // Whatever is left is stopped: a compiler past its limit, so that it
+    // cannot write the MIDI file later or pile up with the next compile, and
+    // what a compiler that ended left behind, so that nothing it started
+    // outlives its run.
+    child.stopAll(kTerminateGrace, [&pump] { pump.keepAliveNow(true); });
     host.setCaption(savedCaption);
     return outcome;
 }

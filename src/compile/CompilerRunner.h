@@ -3,11 +3,13 @@
 // process with its output shown line by line under the time limit, or the
 // in-process library with its banner.
 #include "compile/CompileOutcome.h"
+#include "platform/ChildProcess.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -40,7 +42,9 @@ struct CompilerRun {
     QString source, midi, option;  // texts of edtFnameSmc, edtFnameMid, edtOption
     QString smcInclude;      // setting smcinclude
     int timerExit = 15;      // setting timerexit, seconds
-    qint64 startTime = 0;    // QDateTime::currentSecsSinceEpoch() when RunCompile started
+    // When RunCompile started. The limit has passed once timerExit seconds
+    // have gone by since, on a clock that a change of the time of day leaves alone.
+    std::chrono::steady_clock::time_point startTime;
     QString programFolder;   // ZEK's program folder (the library path returns the cwd here)
 };
 
@@ -55,7 +59,8 @@ inline const QString kLibraryLoadFailedMessage = QStringLiteral("ｺﾝﾊﾟｲ
 inline const QString kRunningSuffix = QStringLiteral(" - ｺﾝﾊﾟｲﾙ中");
 inline const QString kDrainingSuffix = QStringLiteral(" - 後処理中");
 
-// After a time-out the compiler's group gets SIGTERM, and SIGKILL this much later.
+// At the end of a run, what is left of the compiler and everything it started
+// gets SIGTERM, and SIGKILL this much later.
 inline constexpr std::chrono::milliseconds kTerminateGrace{300};
 
 // argv after the program: the option text split into words as a shell splits
@@ -68,13 +73,18 @@ QStringList compilerEnvironment(const CompilerRun& run);
 std::optional<CompileOutcome> RunCompiler(const CompilerRun& run, RunnerHost& host, CompilerLibrary& lib);
 
 // Cuts compiler output into lines: a line feed ends a line, a carriage return
-// is dropped wherever it stands, any other byte belongs to the line. Lines have
-// no length limit short of kMaxLineBytes, past which a line is handed on in pieces.
+// is dropped wherever it stands, any other byte belongs to the line. A line
+// longer than kMaxLineBytes is handed on cut, as soon as it is that long:
+// its first bytes, with room for the "…" (three bytes of UTF-8) that ends a
+// cut line as it ends one the memo cuts. The rest of it, up to its line feed,
+// is dropped, so memory stays bounded whatever a compiler prints.
 class OutputLineSplitter {
 public:
-    static constexpr qsizetype kMaxLineBytes = qsizetype(256) << 20;
+    static constexpr qsizetype kMaxLineBytes = platform::kMaxOutputLineBytes;
+    static constexpr qsizetype kCutLineBytes = kMaxLineBytes - 3;
 
-    // onLine(const char* data, qsizetype size) for every line completed by `data`.
+    // onLine(const char* data, qsizetype size, bool cut) for every line
+    // completed (or cut) by `data`.
     template <typename OnLine>
     void feed(const char* data, qsizetype size, OnLine&& onLine) {
         const char* p = data;
@@ -84,12 +94,19 @@ public:
         while (p < end) {
             const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             const char* segmentEnd = lf ? lf : end;
-            if (lf && pending_.isEmpty() && (!anyCr || !std::memchr(p, '\r', static_cast<size_t>(lf - p)))) {
-                onLine(p, lf - p);  // the common case: a whole line inside one read
+            if (dropping_) {
+                dropping_ = !lf;
+            } else if (lf && pending_.isEmpty() && lf - p <= kMaxLineBytes &&
+                       (!anyCr || !std::memchr(p, '\r', static_cast<size_t>(lf - p)))) {
+                onLine(p, lf - p, false);  // the common case: a whole line inside one read
             } else {
                 appendWithoutCr(p, segmentEnd);
-                if (lf || pending_.size() >= kMaxLineBytes) {
-                    onLine(pending_.constData(), pending_.size());
+                if (pending_.size() > kMaxLineBytes) {
+                    onLine(pending_.constData(), cutLength(), true);
+                    pending_.resize(0);
+                    dropping_ = !lf;
+                } else if (lf) {
+                    onLine(pending_.constData(), pending_.size(), false);
                     pending_.resize(0);
                 }
             }
@@ -103,21 +120,35 @@ public:
     template <typename OnLine>
     void finish(OnLine&& onLine) {
         if (!pending_.isEmpty())
-            onLine(pending_.constData(), pending_.size());
+            onLine(pending_.constData(), pending_.size(), false);
         pending_.clear();
+        dropping_ = false;
     }
 
 private:
+    // Keeps at most one byte past kMaxLineBytes: enough to know the line is too long.
     void appendWithoutCr(const char* from, const char* to) {
-        while (from < to) {
+        while (from < to && pending_.size() <= kMaxLineBytes) {
             const auto* cr = static_cast<const char*>(std::memchr(from, '\r', static_cast<size_t>(to - from)));
-            const char* stop = cr ? cr : to;
+            const char* stop = std::min(cr ? cr : to, from + (kMaxLineBytes + 1 - pending_.size()));
+            // A long line gets its room at once, not by doubling past it.
+            if (const qsizetype want = pending_.size() + (stop - from); want > pending_.capacity() && want > (1 << 20))
+                pending_.reserve(kMaxLineBytes + 1);
             pending_.append(from, stop - from);
-            from = cr ? cr + 1 : to;
+            from = stop == cr ? cr + 1 : stop;
         }
     }
 
+    // kCutLineBytes, less the start of a UTF-8 character cut through.
+    qsizetype cutLength() const {
+        qsizetype n = kCutLineBytes;
+        for (int back = 0; back < 3 && (static_cast<unsigned char>(pending_[n]) & 0xC0) == 0x80; ++back)
+            --n;
+        return (static_cast<unsigned char>(pending_[n]) & 0xC0) == 0x80 ? kCutLineBytes : n;
+    }
+
     QByteArray pending_;
+    bool dropping_ = false;  // the rest of a cut line
 };
 
 }  // namespace zek::compile

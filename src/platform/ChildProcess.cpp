@@ -72,11 +72,7 @@ int makeConnection(int fds[2]) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0 && !reaped_) {
-        if (!hasExited())
-            terminateGroup(milliseconds(0), [] {});
-        reap();
-    }
+    stopAll(milliseconds(0), [] {});
     closeAll();
 }
 
@@ -228,35 +224,21 @@ void ChildProcess::waitKeeperGone(std::chrono::milliseconds timeout, const std::
     }
 }
 
-void ChildProcess::terminateGroup(std::chrono::milliseconds grace, const std::function<void()>& whileWaiting) {
-    if (pid_ <= 0 || reaped_)
+void ChildProcess::stopAll(std::chrono::milliseconds grace, const std::function<void()>& whileWaiting) {
+    if (pid_ <= 0 || stopped_)
         return;
+    // The keeper ends by itself once nothing is left below it.
     sendKeeper(keeper::kTerminate);
-    const auto deadline = Clock::now() + grace;
-    char discard[65536];
-    while (!(hasExited() && outputEnded_)) {
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            break;
-        waitForActivity(std::min(left, kMaxWaitSlice));
-        while (read(discard, sizeof discard).status == ReadResult::Status::Data) {
-        }
-        whileWaiting();
+    waitKeeperGone(grace, whileWaiting);
+    if (!keeperGone_) {
+        sendKeeper(keeper::kKill);
+        waitKeeperGone(kKeeperEndWait, whileWaiting);
     }
-    sendKeeper(keeper::kKill);
-    waitKeeperGone(kKeeperEndWait, whileWaiting);
     if (!exited_) {
         exited_ = true;
         exitCode_ = 128 + SIGKILL;
     }
-    reaped_ = true;
-}
-
-void ChildProcess::reap() {
-    if (pid_ <= 0 || reaped_ || !hasExited())
-        return;
-    sendKeeper(keeper::kLeave);
-    reaped_ = true;
+    stopped_ = true;
 }
 
 void ChildProcess::closeAll() {

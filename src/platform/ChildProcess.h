@@ -5,8 +5,8 @@
 //
 // The program runs under a run keeper (ProcessKeeper.h), so every process it
 // starts, also one that detaches itself with setsid or a double fork, stays
-// below the keeper: stopping the program stops all of them, and so does the
-// end of this process, however it ends.
+// below the keeper: the end of a run stops all of them, and so does the end
+// of this process, however it ends.
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +15,10 @@
 #include <optional>
 
 namespace zek::platform {
+
+// The longest line of a program's output that ZEK keeps, in UTF-8 bytes: the
+// runner cuts a longer line where it reads it, and the memo one it is given.
+inline constexpr qsizetype kMaxOutputLineBytes = qsizetype(16) << 20;
 
 struct SpawnFailure {
     enum class Stage {
@@ -59,16 +63,12 @@ public:
 
     void closeInput();
 
-    // SIGTERM to the child's group and to every process it left behind; waits
-    // up to `grace` for the child to end and the pipe to close (output read
-    // meanwhile is discarded), then SIGKILL to all of them and to everything
-    // below them, until none is left. `whileWaiting` runs at least every 50 ms.
-    void terminateGroup(std::chrono::milliseconds grace, const std::function<void()>& whileWaiting);
-
-    // Ends the run of a child that has exited: the keeper goes. What the
-    // child started and left running on its own stays running, as it would
-    // after any program. No-op while the child runs.
-    void reap();
+    // Ends the run, however it went: SIGTERM to the child's group and to
+    // everything it started that is still there (also what detached itself),
+    // up to `grace` for all of it to end, then SIGKILL to what is left until
+    // nothing is. `whileWaiting` runs at least every 50 ms. The destructor
+    // does the same without grace.
+    void stopAll(std::chrono::milliseconds grace, const std::function<void()>& whileWaiting);
 
     int pid() const { return pid_; }
 
@@ -83,7 +83,7 @@ private:
     int outRead_ = -1;
     int inWrite_ = -1;
     bool exited_ = false;
-    bool reaped_ = false;
+    bool stopped_ = false;
     bool keeperGone_ = false;
     bool outputEnded_ = false;
     int exitCode_ = -1;

@@ -23,6 +23,8 @@ namespace {
 // How long the keeper keeps killing before it gives up on a process that
 // will not go (one stuck in the kernel) and leaves it to init.
 constexpr long kKillForMs = 2000;
+// While processes end after SIGTERM, how often the keeper looks whether any is left.
+constexpr int kEndingLookMs = 2;
 constexpr int kIgnored[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 void report(int connection, Report::Kind kind, int value) {
@@ -196,12 +198,19 @@ void forEachChild(long self, F&& f) {
 
 // What the server becomes for the run it has started.
 struct Keeper {
+    // Processes sent SIGTERM one by one, so that each gets it once; past
+    // this many, one may get it again.
+    static constexpr int kMaxTermed = 512;
+
     int connection;
     long self;
     pid_t program;
     pid_t successor;  // the next server, a child of this one: never signalled
     bool exited = false;
     bool programReaped = false;
+    bool groupTermed = false;
+    pid_t termed[kMaxTermed] = {};
+    int termedCount = 0;
 
     void noteExit() {
         if (exited)
@@ -214,19 +223,62 @@ struct Keeper {
         }
     }
 
+    // Reaps the children that have ended; the program's end is reported.
+    void reapEnded() {
+        for (;;) {
+            int status = 0;
+            const pid_t gone = ::waitpid(-1, &status, WNOHANG);
+            if (gone < 0 && errno == EINTR)
+                continue;
+            if (gone <= 0)
+                return;
+            if (gone == program) {
+                if (!exited) {
+                    exited = true;
+                    report(connection, Report::Exited, codeOf(status));
+                }
+                programReaped = true;
+            }
+        }
+    }
+
+    bool anyLeft() {
+        bool any = false;
+        forEachChild(self, [&](long pid) { any = any || pid != successor; });
+        return any;
+    }
+
     // Returns how many children (other than the successor) it signalled.
-    int signalAll(int sig) {
-        // The program stays unreaped until here, so its pid still names its group.
-        if (!programReaped)
-            ::kill(-program, sig);
+    int killChildren() {
         int count = 0;
         forEachChild(self, [&](long pid) {
             if (pid != successor) {
-                ::kill(static_cast<pid_t>(pid), sig);
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
                 ++count;
             }
         });
         return count;
+    }
+
+    // SIGTERM to the program's group, and to each child of the keeper outside
+    // it (what detached itself, or was left when its parent ended) that has
+    // not had one yet.
+    void terminateNew() {
+        // The program stays unreaped until here, so its pid still names its group.
+        if (!groupTermed && !programReaped)
+            ::kill(-program, SIGTERM);
+        groupTermed = true;
+        forEachChild(self, [&](long pid) {
+            const auto p = static_cast<pid_t>(pid);
+            if (p == successor || ::getpgid(p) == program)
+                return;
+            for (int i = 0; i < termedCount; ++i)
+                if (termed[i] == p)
+                    return;
+            ::kill(p, SIGTERM);
+            if (termedCount < kMaxTermed)
+                termed[termedCount++] = p;
+        });
     }
 
     // Kills until nothing is left below the keeper. Whatever a killed process
@@ -235,32 +287,37 @@ struct Keeper {
     void killAll() {
         const long deadline = nowMs() + kKillForMs;
         for (;;) {
-            const bool any = signalAll(SIGKILL) > 0;
-            for (;;) {
-                int status = 0;
-                const pid_t gone = ::waitpid(-1, &status, WNOHANG);
-                if (gone <= 0 && !(gone < 0 && errno == EINTR))
-                    break;
-                if (gone == program) {
-                    if (!exited) {
-                        exited = true;
-                        report(connection, Report::Exited, codeOf(status));
-                    }
-                    programReaped = true;
-                }
-            }
+            if (!programReaped)
+                ::kill(-program, SIGKILL);
+            const bool any = killChildren() > 0;
+            reapEnded();
             if (!any || nowMs() > deadline)
                 return;
             sleepMs(1);
         }
     }
 
+    [[noreturn]] void end(bool kill) {
+        if (kill)
+            killAll();
+        report(connection, Report::AllGone, 0);
+        ::_exit(0);
+    }
+
     [[noreturn]] void serve() {
         const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, program, 0));
+        bool ending = false;  // after Terminate: ends once nothing is left
         for (;;) {
+            if (ending) {
+                reapEnded();
+                if (!anyLeft())
+                    end(false);
+                terminateNew();
+            }
             pollfd fds[2] = {{connection, POLLIN, 0}, {pidFd, POLLIN, 0}};
-            const bool watchExit = !exited && pidFd >= 0;
-            ::poll(fds, watchExit ? 2 : 1, !exited && pidFd < 0 ? 10 : -1);
+            const bool watchExit = !exited && pidFd >= 0 && !ending;
+            const int wait = ending ? kEndingLookMs : !exited && pidFd < 0 ? 10 : -1;
+            ::poll(fds, watchExit ? 2 : 1, wait);
             noteExit();
             if (fds[0].revents == 0)
                 continue;
@@ -268,17 +325,17 @@ struct Keeper {
             const ssize_t n = ::recv(connection, &command, 1, 0);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0 || command == kKill) {
+            if (n <= 0) {
                 // A closed connection: ZEK has gone, and takes everything with it.
                 killAll();
-                if (n > 0)
-                    report(connection, Report::AllGone, 0);
                 ::_exit(0);
             }
-            if (command == kTerminate)
-                signalAll(SIGTERM);
-            else if (command == kLeave)
-                ::_exit(0);
+            if (command == kKill)
+                end(true);
+            if (command == kTerminate && !ending) {
+                terminateNew();
+                ending = true;
+            }
         }
     }
 };

@@ -7,10 +7,10 @@
 // starts the program (PR_SET_PDEATHSIG, so the program dies with it) and
 // stays its parent, so every process the program starts stays below it,
 // also one that detaches itself with setsid or a double fork; a copy of it
-// takes over waiting for the next request. On request, and when ZEK's end of
-// the run's connection closes (ZEK ended or was killed), the keeper of the
-// run kills all of them. (Forking ZEK itself for every compile would cost
-// time in proportion to ZEK's memory.)
+// takes over waiting for the next request. At the end of the run (on
+// request), and when ZEK's end of the run's connection closes (ZEK ended or
+// was killed), the keeper of the run stops all of them. (Forking ZEK itself
+// for every compile would cost time in proportion to ZEK's memory.)
 //
 // Everything that runs in the keeper's processes is async-signal-safe:
 // system calls on fixed buffers, no allocation, no locks.
@@ -41,9 +41,11 @@ struct Report {
 };
 
 // ZEK to run keeper, one byte each. A closed connection counts as Kill.
-inline constexpr char kTerminate = 'T';  // SIGTERM to the program's group and every stray
-inline constexpr char kKill = 'K';       // SIGKILL to all until none is left, report AllGone, end
-inline constexpr char kLeave = 'L';      // end now, leaving whatever still runs on its own
+// SIGTERM to the program's group and to everything else below the keeper
+// (each process once, also one that turns up later as its parent ends);
+// reports AllGone and ends as soon as nothing is left.
+inline constexpr char kTerminate = 'T';
+inline constexpr char kKill = 'K';  // SIGKILL to all until none is left, report AllGone, end
 
 // Asks the keeper (started now when it does not run) to start `argv[0]` with
 // exactly `envp`, in the current folder, with `input` as its stdin and

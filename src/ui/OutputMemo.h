@@ -6,6 +6,8 @@
 // much it holds. It holds a bounded amount: past its bound it keeps the
 // first lines (where the first errors are) and the newest ones, with one
 // line saying how many it left out between them.
+#include "platform/ChildProcess.h"
+
 #include <QAbstractScrollArea>
 #include <QByteArray>
 #include <QHash>
@@ -21,10 +23,11 @@ class OutputMemo : public QAbstractScrollArea {
     Q_OBJECT
 public:
     struct Bound {
-        qsizetype bytes = qsizetype(64) << 20;  // of text
+        // Of text. A single line is cut past a quarter of it (and ends in
+        // "…"): by default where the runner already cuts a compiler's line.
+        qsizetype bytes = 4 * platform::kMaxOutputLineBytes;
         qsizetype lines = qsizetype(2) << 20;
         qsizetype headLines = 1000;  // kept from the start once lines are left out
-        // A single line is cut past a quarter of `bytes` (and ends in "…").
     };
 
     explicit OutputMemo(QWidget* parent = nullptr);
