@@ -127,7 +127,9 @@ void Playback::StartPlayer() {
         const QString copy = host_.tempFolder() + compile::FileNamePart(file);
         if (settings_.play == 1)
             StopPlay();  // an earlier copy may be the file now playing
-        compile::CopyFileReplacing(file, copy);
+        // Only a plain file is copied: opening a pipe would block the window.
+        if (QFileInfo(file).isFile())
+            compile::CopyFileReplacing(file, copy);
         file = copy;
     }
     if (settings_.play == 1) {

@@ -10,6 +10,12 @@
 #include <QFile>
 #include <QThread>
 
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace zek;
 using namespace zek::test;
 using playback::DeviceError;
@@ -334,6 +340,36 @@ TEST_F(StartPlayerTest, DoesNothingBeforeTheSettingsAreReady) {
     EXPECT_FALSE(QFile::exists(host.temp + "my song.mid"));
     EXPECT_FALSE(waitForFile(record, 300));
     EXPECT_TRUE(host.warnings.isEmpty());
+}
+
+TEST_F(StartPlayerTest, OnlyAPlainFileIsCopied) {
+    // A pipe as the MIDI file: opening it to copy would wait for a writer.
+    const QString pipe = path("work dir/pipe.mid");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // Should it be opened all the same, a writer comes by and ends the wait,
+    // so that the test fails instead of hanging.
+    std::atomic<bool> done{false}, opened{false};
+    std::thread writer([&] {
+        while (!done) {
+            const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                opened = true;
+                ::close(fd);
+            }
+            QThread::msleep(50);
+        }
+    });
+    host.midi = pipe;
+    settings.play = 1;
+    settings.copy = 1;
+    writeTone(host.temp + "pipe.mid", 1500);  // the copy of an earlier run
+    player.StartPlayer();
+    done = true;
+    writer.join();
+    EXPECT_FALSE(opened) << "the pipe was opened";
+    // No copy was made: the player is given what the copy already holds.
+    EXPECT_EQ(player.playState(), 2);
+    EXPECT_EQ(player.mplMain().length(), 1500);
 }
 
 TEST_F(StartPlayerTest, ABuiltInPlayOfACopyIsReplacedByTheNextCopy) {
