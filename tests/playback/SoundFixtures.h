@@ -50,6 +50,31 @@ inline QString writeTone(const QString& path, uint32_t ms) {
     return writeSong(path, {{0, 0xC0, 80}, {0, 0x90, 69, 110}, {ms, 0x80, 69, 0}}, ms);
 }
 
+// About `bytes` of short notes in `tracks` tracks that all sound from the
+// start to the end, as a large file written in one go. One tick is half a
+// millisecond (the default tempo). Returns the length in milliseconds.
+inline int64_t writeLargeSong(const QString& path, size_t bytes, int tracks = 1) {
+    mml::SmfImage image;
+    image.format = tracks > 1 ? 1 : 0;
+    image.division = 1000;
+    uint32_t tick = 0;
+    for (int t = 0; t < tracks; ++t) {
+        mml::TrackEncoder track;
+        const uint8_t noteOn = uint8_t(0x90 | (t & 0x0F));
+        for (tick = 0; track.bytes().size() < bytes / size_t(tracks); tick += 2) {
+            track.channel2(tick, noteOn, 60 + tick % 12, 64);
+            track.channel2(tick + 1, noteOn, 60 + tick % 12, 0);
+        }
+        track.endOfTrack(tick);
+        image.tracks.push_back(std::move(track.bytes()));
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) ||
+        !image.write([&](const uint8_t* p, size_t n) { return f.write(reinterpret_cast<const char*>(p), qint64(n)) == qint64(n); }))
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return std::llround(tick * 0.5);
+}
+
 // A song whose last track breaks off in the middle.
 inline QString writeDamagedSong(const QString& path) {
     QByteArray bytes = readFile(writeTone(path, 1000));

@@ -4,9 +4,11 @@
 #include "SoundFixtures.h"
 #include "mml/SmfReader.h"
 #include "playback/MidiDevice.h"
+#include "playback/MidiSong.h"
 #include "playback/WaveDevice.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 using namespace zek;
@@ -248,25 +250,9 @@ TEST_F(MidiDeviceTest, FailedOpensRaiseTheLibrarysWordsAndLeaveNothingOpen) {
 }
 
 TEST_F(MidiDeviceTest, OpensALargeFileInReasonableTime) {
-    // About 50 MB of notes in one track.
-    mml::TrackEncoder track;
-    uint32_t tick = 0;
-    while (track.bytes().size() < 50u << 20) {
-        track.channel2(tick, 0x90, 60 + tick % 12, 64);
-        track.channel2(tick + 1, 0x90, 60 + tick % 12, 0);
-        tick += 2;
-    }
-    track.endOfTrack(tick);
-    mml::SmfImage image;
-    image.format = 0;
-    image.division = 1000;
-    image.tracks = {std::move(track.bytes())};
+    // About 50 MB of notes in eight tracks, merged into one order at open.
     const QString file = path("large.mid");
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        image.write([&](const uint8_t* p, size_t n) { return f.write(reinterpret_cast<const char*>(p), qint64(n)) == qint64(n); });
-    }
+    const int64_t length = writeLargeSong(file, 50u << 20, 8);
     QElapsedTimer t;
     t.start();
     MidiDevice device;
@@ -274,11 +260,37 @@ TEST_F(MidiDeviceTest, OpensALargeFileInReasonableTime) {
     std::printf("opened %lld bytes in %lld ms\n", static_cast<long long>(QFileInfo(file).size()),
                 static_cast<long long>(t.elapsed()));
     EXPECT_LT(t.elapsed(), 30000);
-    EXPECT_EQ(device.length(), std::llround(tick * 500.0 / 1000));  // default tempo: 0.5 ms a tick
+    EXPECT_EQ(device.length(), length);
     t.restart();
     device.seek(device.length() / 2);
     device.play();
     EXPECT_LT(t.elapsed(), 5000);
+}
+
+TEST(MidiSongTest, MergesTheTracksInTimeKeepingTheirOrderAtTheSameTick) {
+    // Three tracks, each on the channel of its number, whose events interleave.
+    const std::vector<uint32_t> ticks[] = {{0, 10, 20}, {0, 5, 20}, {5, 10, 30}};
+    mml::SmfImage image;
+    for (uint8_t t = 0; t < 3; ++t) {
+        mml::TrackEncoder track;
+        for (uint32_t tick : ticks[t])
+            track.channel2(tick, uint8_t(0xB0 | t), 7, 100);
+        track.endOfTrack(30);
+        image.tracks.push_back(track.bytes());
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath("tracks.mid");
+    const auto bytes = image.toBytes();
+    writeFile(file, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+
+    const playback::MidiSong song = playback::loadMidiSong(file.toStdString());
+    std::vector<std::pair<uint32_t, int>> order;
+    for (const auto& ev : song.events)
+        order.emplace_back(ev.tick, ev.status() & 0x0F);
+    const std::vector<std::pair<uint32_t, int>> expected = {{0, 0},  {0, 1},  {5, 1},  {5, 2}, {10, 0},
+                                                            {10, 2}, {20, 0}, {20, 1}, {30, 2}};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(song.stateEvents.size(), 9u);
 }
 
 using WaveDeviceTest = SoundTest;
