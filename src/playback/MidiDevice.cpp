@@ -134,8 +134,13 @@ void MidiDevice::prepare() {
 
 void MidiDevice::open(const QString& file) {
     close();
+    open(loadMidiSong(QFile::encodeName(file).toStdString()));
+}
+
+void MidiDevice::open(MidiSong song) {
+    close();
     auto engine = std::make_unique<Engine>();
-    engine->song = loadMidiSong(QFile::encodeName(file).toStdString());
+    engine->song = std::move(song);
     engine->owner = pool_.take(soundFont());
     engine->synth = engine->owner->synth;
     engine->rate = engine->owner->rate;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <atomic>
@@ -166,9 +167,11 @@ TEST_F(PlaybackTest, AFailedOpenPlaysTheErrorCueTellsTheMascotAndSaysSo) {
     };
     writeDamagedSong(path("corrupt.mid"));
     writeFile(path("empty.mid"), {});
+    writeLargeSong(path("large.mid"), 2u << 20);
+    QFile::resize(path("large.mid"), QFileInfo(path("large.mid")).size() - 5);
     const QString good = writeTone(path("good.mid"), 1000);
     for (const Case& c : {Case{"corrupt", path("corrupt.mid"), false}, Case{"empty", path("empty.mid"), false},
-                          Case{"no audio output", good, true}}) {
+                          Case{"large and corrupt", path("large.mid"), false}, Case{"no audio output", good, true}}) {
         SCOPED_TRACE(c.name);
         ScopedEnv env;
         if (c.noOutput)
@@ -177,6 +180,7 @@ TEST_F(PlaybackTest, AFailedOpenPlaysTheErrorCueTellsTheMascotAndSaysSo) {
         host.memo = {"earlier output"};
         host.scripts.clear();
         player.StartBuiltinPlay(c.file);
+        ASSERT_TRUE(tickUntil([&] { return player.playState() == 0; }));  // a large file fails at a tick
         expectIdle();
         EXPECT_EQ(host.memo, QStringList{"演奏に失敗しました。"});
         EXPECT_EQ(host.scripts, QStringList{notify::SstpScript(notify::SstpEvent::PlaybackFailed)});
@@ -208,6 +212,36 @@ TEST_F(PlaybackTest, ASongWithoutNotesPlaysSilentlyToItsEnd) {
     EXPECT_EQ(host.memo, QStringList{"earlier output"});
     ASSERT_TRUE(rec.waitForFrames(start + PulseRecording::framesFor(800), 10000));
     EXPECT_LT(rec.rms(start, rec.frames()), kSilence);
+}
+
+TEST_F(PlaybackTest, ALargeFileIsReadWhileTheTickGoesOn) {
+    const QString large = path("large.mid");
+    const int64_t length = writeLargeSong(large, 2u << 20);
+    player.StartBuiltinPlay(large);
+    EXPECT_EQ(player.playState(), 1) << "read on a thread of its own";
+    EXPECT_FALSE(player.mplMain().isOpen());
+    EXPECT_FALSE(host.barEnabled);
+    ASSERT_TRUE(tickUntil([&] { return player.playState() == 2; }));
+    EXPECT_EQ(player.mplMain().length(), length);
+    EXPECT_TRUE(host.barEnabled);
+    EXPECT_TRUE(host.stopGlyph);
+    ASSERT_TRUE(tickUntil([&] { return host.bar >= 20; }));
+
+    // A start, a missing file and the shutdown each drop a start still reading.
+    player.StartBuiltinPlay(large);
+    ASSERT_EQ(player.playState(), 1);
+    player.StartBuiltinPlay(writeTone(path("short.mid"), 3000));
+    EXPECT_EQ(player.playState(), 2);
+    EXPECT_EQ(player.mplMain().length(), 3000);
+    player.StartBuiltinPlay(large);
+    player.StartBuiltinPlay(path("missing.mid"));
+    for (int i = 0; i < 5; ++i)
+        player.PlayTick();
+    expectIdle();
+    player.StartBuiltinPlay(large);
+    player.CloseDevices();
+    player.PlayTick();
+    expectIdle();
 }
 
 TEST_F(PlaybackTest, DraggingHoldsTheBarAndTheReleaseSeeksThere) {
