@@ -66,17 +66,6 @@ struct MidiDevice::Engine : AudioSource {
         }
     }
 
-    // Voices switched off end only when the synthesiser next runs; a reset
-    // before that leaves them fading out with the channels' new state (a
-    // note cut by a seek would be heard at the pan of the new place).
-    void endVoices() {
-        float left[64] = {}, right[64] = {};
-        float* out[2] = {left, right};
-        float* fx[4] = {left, right, left, right};
-        for (int i = 0; i < 64 && fluid_synth_get_active_voice_count(synth) > 0; ++i)
-            fluid_synth_process(synth, 64, 4, fx, 2, out);
-    }
-
     // Runs on the audio thread: sends every event when its frame comes and
     // synthesises the stretches between them.
     void render(int frames, float* left, float* right) override {
@@ -191,8 +180,7 @@ void MidiDevice::seek(int64_t ms) {
     // Back to the state at the start of the song, then every program,
     // controller, bend and system-exclusive message before the target again:
     // each channel sounds as it would have there, and no note is left on.
-    fluid_synth_all_sounds_off(e.synth, -1);
-    e.endVoices();
+    e.owner->silence();
     fluid_synth_system_reset(e.synth);
     for (uint32_t index : e.song.stateEvents) {
         const MidiSong::Event& ev = e.song.events[index];
