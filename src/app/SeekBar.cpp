@@ -25,7 +25,12 @@ SeekBar::SeekBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
         scrolling_ = true;
         Q_EMIT scrolled(code);
     });
-    connect(this, &QAbstractSlider::sliderPressed, this, [this] { scrolling_ = true; });
+    // Holding the thumb is operating the bar, before any move: the tick must
+    // not slide it away under the pointer.
+    connect(this, &QAbstractSlider::sliderPressed, this, [this] {
+        scrolling_ = true;
+        Q_EMIT scrolled(scTrack);
+    });
     connect(this, &QAbstractSlider::sliderReleased, this, [this] { Q_EMIT scrolled(scPosition); });
 }
 

@@ -123,8 +123,13 @@ void MidiDevice::prepare() {
 
 void MidiDevice::open(const QString& file) {
     close();
+    open(loadMidiSong(QFile::encodeName(file).toStdString()));
+}
+
+void MidiDevice::open(MidiSong song) {
+    close();
     auto engine = std::make_unique<Engine>();
-    engine->song = loadMidiSong(QFile::encodeName(file).toStdString());
+    engine->song = std::move(song);
     engine->owner = pool_.take(soundFont());
     engine->synth = engine->owner->synth;
     engine->rate = engine->owner->rate;
@@ -175,7 +180,7 @@ void MidiDevice::seek(int64_t ms) {
     // Back to the state at the start of the song, then every program,
     // controller, bend and system-exclusive message before the target again:
     // each channel sounds as it would have there, and no note is left on.
-    fluid_synth_all_sounds_off(e.synth, -1);
+    e.owner->silence();
     fluid_synth_system_reset(e.synth);
     for (uint32_t index : e.song.stateEvents) {
         const MidiSong::Event& ev = e.song.events[index];

@@ -24,9 +24,10 @@ public:
 
     // Loads the file, the soundfont (unless kept from the last play) and
     // opens the audio output, stopped at position 0; an open device is
-    // closed first. Throws DeviceError (the
-    // device then is closed).
+    // closed first. Throws DeviceError (the device then is closed).
     void open(const QString& file);
+    // The same with a song read beforehand (loadMidiSong).
+    void open(MidiSong song);
     void close();  // nothing when not open
     bool isOpen() const { return engine_ != nullptr; }
 

@@ -18,12 +18,27 @@ Playback::Playback(const settings::Settings& settings, PlaybackHost& host, QStri
 
 void Playback::StartBuiltinPlay(const QString& file) {
     StopPlay();
+    // A start still reading its file gives way as a play would.
+    reader_.drop();
+    playState_ = 0;
     // Only a plain file: a folder or a pipe is nothing to play (and a pipe
     // would block the reader).
-    if (!QFileInfo(file).isFile())
+    const QFileInfo info(file);
+    if (!info.isFile())
         return;
+    if (info.size() >= kReadAsideBytes) {
+        // Reading a large file takes a while: the window and its tick go on
+        // meanwhile, and the tick starts the play once it has been read.
+        playState_ = 1;
+        reader_.start(file);
+        return;
+    }
+    openAndPlay([&] { mplMain_.open(file); });
+}
+
+void Playback::openAndPlay(const std::function<void()>& open) {
     try {
-        mplMain_.open(file);
+        open();
         playState_ = 1;
         mplMain_.play();
         playState_ = 2;
@@ -66,6 +81,8 @@ void Playback::RunCommand() {
 }
 
 void Playback::PlayTick() {
+    if (playState_ == 1 && reader_.ready())
+        openAndPlay([&] { mplMain_.open(reader_.take()); });
     // The built-in player's first play need not wait for the soundfont.
     if (!prepared_ && settings_.play == 1 && playState_ == 0) {
         prepared_ = true;
@@ -127,7 +144,9 @@ void Playback::StartPlayer() {
         const QString copy = host_.tempFolder() + compile::FileNamePart(file);
         if (settings_.play == 1)
             StopPlay();  // an earlier copy may be the file now playing
-        compile::CopyFileReplacing(file, copy);
+        // Only a plain file is copied: opening a pipe would block the window.
+        if (QFileInfo(file).isFile())
+            compile::CopyFileReplacing(file, copy);
         file = copy;
     }
     if (settings_.play == 1) {
@@ -149,6 +168,7 @@ void Playback::CloseDevices() {
     mplNormal_.close();
     mplError_.close();
     StopPlay();
+    reader_.drop();
     mplMain_.close();
     playState_ = 0;
 }

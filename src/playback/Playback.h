@@ -4,10 +4,13 @@
 // the compiled file (built-in or outside player). A plain class that reaches
 // the main window only through PlaybackHost.
 #include "playback/MidiDevice.h"
+#include "playback/SongReader.h"
 #include "playback/WaveDevice.h"
 #include "settings/Settings.h"
 
 #include <QString>
+
+#include <functional>
 
 namespace zek::playback {
 
@@ -50,7 +53,8 @@ public:
     // An empty soundfont path means FluidSynth's default soundfont.
     Playback(const settings::Settings& settings, PlaybackHost& host, QString soundFont = {});
 
-    int playState() const { return playState_; }  // 0 idle, 1 starting, 2 playing
+    // 0 idle, 1 starting (a large file is being read), 2 playing.
+    int playState() const { return playState_; }
     bool seekDragging() const { return seekDragging_; }
 
     void StartBuiltinPlay(const QString& file);
@@ -66,16 +70,23 @@ public:
     // Shutdown: closes the cue devices and the MIDI device.
     void CloseDevices();
 
+    // From this size on a MIDI file is read on a thread of its own.
+    static constexpr qint64 kReadAsideBytes = 1 << 20;
+
     // The devices, for the shutdown and for tests.
     MidiDevice& mplMain() { return mplMain_; }
     WaveDevice& cue(int which) { return which == 0 ? mplNormal_ : mplError_; }
 
 private:
+    // Opens mplMain by `open` and plays, or takes the failure path.
+    void openAndPlay(const std::function<void()>& open);
+
     const settings::Settings& settings_;
     PlaybackHost& host_;
     MidiDevice mplMain_;
     WaveDevice mplNormal_;
     WaveDevice mplError_;
+    SongReader reader_;  // reads the file of a start in state 1
     int playState_ = 0;
     bool seekDragging_ = false;
     bool prepared_ = false;  // the soundfont has been loaded ahead

@@ -49,8 +49,21 @@ bool Synth::matches(const QString& file) const {
     return file == soundFont && stampOf(file) == std::pair(soundFontStamp, soundFontSize);
 }
 
-void Synth::reset() {
+void Synth::silence() {
     fluid_synth_all_sounds_off(synth, -1);
+    // FluidSynth ends switched-off voices only when it next runs, and a reset
+    // before that leaves them fading out with the channels' new state (a
+    // note cut by a seek was heard at the pan of the new place): run them
+    // out now, unheard.
+    float left[64] = {}, right[64] = {};
+    float* out[2] = {left, right};
+    float* fx[4] = {left, right, left, right};
+    for (int i = 0; i < 64 && fluid_synth_get_active_voice_count(synth) > 0; ++i)
+        fluid_synth_process(synth, 64, 4, fx, 2, out);
+}
+
+void Synth::reset() {
+    silence();
     fluid_synth_system_reset(synth);
     // Reverb and chorus still ring with the end of the last play: let them
     // ring out unheard.

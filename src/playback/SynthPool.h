@@ -31,6 +31,8 @@ struct Synth {
     static std::unique_ptr<Synth> load(const QString& soundFont);
     // Loaded from this file, and the file has not changed since.
     bool matches(const QString& soundFont) const;
+    // Every voice off at once.
+    void silence();
     // As freshly made: no voice sounds, every channel at its defaults, no
     // reverb or chorus tail left from the last play.
     void reset();

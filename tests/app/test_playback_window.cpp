@@ -10,6 +10,7 @@
 #include "ui/test_msg_modal.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -107,6 +108,59 @@ TEST_F(PlaybackWindowTest, TheSeekBarReportsEachScrollAndItsEnd) {
     QApplication::sendEvent(&bar, &wheel);
     ASSERT_FALSE(codes.isEmpty());
     EXPECT_EQ(codes.last(), playback::scEndScroll) << "a wheel step leaves no drag behind";
+}
+
+TEST_F(PlaybackWindowTest, HoldingTheThumbStillHoldsTheBarAndItsReleaseSeeksThere) {
+    auto w = window("play=1\n");
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    w->edtFnameMid->setText(writeTone(path("song.mid"), 8000));
+    w->mnuRunClick();
+    ASSERT_TRUE(waitFor([&] {
+        w->timTimerTimer();
+        return w->scbPlay->value() >= 20;
+    }, 10000));
+    QStyleOptionSlider opt;
+    opt.initFrom(w->scbPlay);
+    opt.orientation = Qt::Horizontal;
+    opt.minimum = w->scbPlay->minimum();
+    opt.maximum = w->scbPlay->maximum();
+    opt.sliderPosition = opt.sliderValue = w->scbPlay->value();
+    opt.pageStep = w->scbPlay->pageStep();
+    const QPoint thumb =
+        w->scbPlay->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, w->scbPlay).center();
+    QTest::mousePress(w->scbPlay, Qt::LeftButton, {}, thumb);
+    EXPECT_TRUE(w->player().seekDragging());
+    const int held = w->scbPlay->value();
+    ASSERT_TRUE(waitFor([&] {
+        w->timTimerTimer();
+        return w->player().mplMain().position() >= held * 10 + 1500;
+    }, 10000));
+    EXPECT_EQ(w->scbPlay->value(), held) << "the tick left the held thumb where it was";
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseRelease(w->scbPlay, Qt::LeftButton, {}, thumb);
+    EXPECT_FALSE(w->player().seekDragging());
+    // Play goes on from where the thumb was held.
+    EXPECT_GE(w->player().mplMain().position(), held * 10);
+    EXPECT_LT(w->player().mplMain().position(), held * 10 + clock.elapsed() + 400);
+    EXPECT_EQ(w->player().playState(), 2);
+}
+
+TEST_F(PlaybackWindowTest, TheShutdownClosesTheCuesAndThePlayer) {
+    auto w = window("play=1\nwave=1\nwavenormal=" + QFile::encodeName(writeSine(path("normal.wav"), 500)) +
+                    "\nwaveerror=" + QFile::encodeName(writeSine(path("error.wav"), 500)) + "\n");
+    w->edtFnameMid->setText(writeTone(path("song.mid"), 3000));
+    w->mnuRunClick();
+    w->PlayWave(0);
+    ASSERT_EQ(w->player().playState(), 2);
+    ASSERT_TRUE(w->player().cue(0).isOpen());
+    ASSERT_TRUE(w->player().cue(1).isOpen());
+    w->FormDestroy();
+    EXPECT_EQ(w->player().playState(), 0);
+    EXPECT_FALSE(w->player().mplMain().isOpen());
+    EXPECT_FALSE(w->player().cue(0).isOpen());
+    EXPECT_FALSE(w->player().cue(1).isOpen());
 }
 
 TEST_F(PlaybackWindowTest, PlayerMessagesShowOnceAndNeverOverAnotherBox) {
